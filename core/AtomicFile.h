@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+/// Whole-file reads and crash-safe replacement of small files.
+namespace AtomicFile {
+
+/// The whole content of the file at path; absent when it cannot be read.
+std::optional<std::string> read(const std::string& path);
+
+/// Writes bytes to a temporary file in the same folder, flushes it, and renames it over path, so that readers
+/// see the old file or the new one, never a part. False when anything failed; the old file is then untouched.
+bool write(const std::string& path, std::string_view bytes);
+
+} // namespace AtomicFile

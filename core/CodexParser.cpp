@@ -1,0 +1,239 @@
+#include "core/CodexParser.h"
+
+#include "core/DataDirectory.h"
+#include "core/DirectoryWalk.h"
+#include "core/LineScanner.h"
+#include "core/Pricing.h"
+#include "core/TimeKit.h"
+
+#include <algorithm>
+
+namespace CodexParser {
+namespace {
+
+using simdjson::dom::element;
+using simdjson::dom::object;
+
+struct TokenTotals
+{
+    double input = 0;
+    double cached = 0;
+    double output = 0;
+};
+
+class RolloutScan
+{
+public:
+    explicit RolloutScan(ParseScratch::Impl& scratch) : m_scratch(scratch) {}
+
+    void line(std::string_view bytes)
+    {
+        element doc;
+        object obj;
+        if (m_scratch.parse(bytes).get(doc) || doc.get_object().get(obj))
+            return;
+        if (const auto text = LineScanner::stringAt(obj, "timestamp"))
+            timestamp(*text);
+        object payload;
+        if (obj.at_key("payload").get_object().get(payload))
+            return;
+        if (const auto model = LineScanner::stringAt(payload, "model"); model && !model->empty() && *model != m_model)
+            m_model = *model;
+        const auto type = LineScanner::stringAt(payload, "type");
+        if (!type)
+            return;
+        if (*type == "token_count")
+            tokenCount(payload);
+        else if (*type == "message")
+            message(payload);
+        else if (*type == "custom_tool_call")
+            toolCall(payload);
+    }
+
+    FileContribution finish()
+    {
+        std::optional<std::string> day;
+        if (m_lastTs) {
+            day = TimeKit::dateKey(*m_lastTs);
+            m_out.perDay[*day].linesAdded += m_out.linesAdded;
+        }
+        if (!m_totals)
+            return std::move(m_out);
+        const double in = std::max(m_totals->input - m_totals->cached, 0.0);
+        const double out = m_totals->output;
+        const double cached = m_totals->cached;
+        ModelAcc& acc = m_out.models[m_model];
+        acc.messages += m_out.assistantMessages;
+        acc.input += in;
+        acc.output += out;
+        acc.cacheRead += cached;
+        m_out.tokensIn = in;
+        m_out.tokensOut = out;
+        m_out.cacheRead = cached;
+        m_out.cost = Pricing::costOf(Pricing::baseFor(m_model), in, out, cached, 0);
+        if (day) {
+            DayBucket& bucket = m_out.perDay[*day];
+            bucket.cost += m_out.cost;
+            bucket.tokens += in + out;
+        }
+        return std::move(m_out);
+    }
+
+private:
+    void timestamp(std::string_view text)
+    {
+        const auto t = TimeKit::epoch(text);
+        if (!t)
+            return;
+        const auto& slot = m_clock.at(*t);
+        if (slot.dayKey != m_lastDay) {
+            m_out.activeDays.insert(slot.dayKey);
+            m_lastDay = slot.dayKey;
+        }
+        if (slot.hour >= 0 && slot.hour < 24)
+            m_out.byHour[static_cast<size_t>(slot.hour)] += 1;
+        if (!m_out.minTs || *m_out.minTs > *t)
+            m_out.minTs = *t;
+        if (!m_out.maxTs || *m_out.maxTs < *t)
+            m_out.maxTs = *t;
+        m_lastTs = *t;
+    }
+
+    // Token events carry running totals: the last usable one describes the whole file.
+    void tokenCount(object payload)
+    {
+        object usage;
+        if (payload.at_key("info").at_key("total_token_usage").get_object().get(usage))
+            return;
+        m_totals = TokenTotals{LineScanner::numberOr0(usage.at_key("input_tokens")),
+                               LineScanner::numberOr0(usage.at_key("cached_input_tokens")),
+                               LineScanner::numberOr0(usage.at_key("output_tokens"))};
+    }
+
+    void message(object payload)
+    {
+        const auto role = LineScanner::stringAt(payload, "role");
+        if (role == "user")
+            ++m_out.prompts;
+        else if (role == "assistant")
+            ++m_out.assistantMessages;
+    }
+
+    void toolCall(object payload)
+    {
+        if (LineScanner::stringAt(payload, "name") != "apply_patch")
+            return;
+        if (const auto input = LineScanner::stringAt(payload, "input")) {
+            const LineCounts counts = linesFromPatch(*input);
+            m_out.linesAdded += counts.added;
+            m_out.linesRemoved += counts.removed;
+        }
+    }
+
+    ParseScratch::Impl& m_scratch;
+    FileContribution m_out;
+    TimeKit::LocalClock m_clock;
+    std::string m_lastDay;
+    std::string m_model = "gpt-5-codex";
+    std::optional<double> m_lastTs;
+    std::optional<TokenTotals> m_totals;
+};
+
+FileContribution scan(std::string_view padded, ParseScratch::Impl& scratch)
+{
+    // The whole file must be valid UTF-8, or it contributes nothing.
+    if (!simdjson::validate_utf8(padded.data(), padded.size()))
+        return {};
+    RolloutScan rollout(scratch);
+    // Split at line-feed bytes; a carriage return before one is white space to the JSON parser.
+    LineScanner::forEachLine(padded, [&](std::string_view line) {
+        if (!line.empty())
+            rollout.line(line);
+    });
+    return rollout.finish();
+}
+
+void mergeInto(FileContribution& total, const FileContribution& file)
+{
+    for (const auto& [model, acc] : file.models)
+        total.models[model].add(acc);
+    total.activeDays.insert(file.activeDays.begin(), file.activeDays.end());
+    for (size_t h = 0; h < total.byHour.size(); ++h)
+        total.byHour[h] += file.byHour[h];
+    total.prompts += file.prompts;
+    total.assistantMessages += file.assistantMessages;
+    total.tokensIn += file.tokensIn;
+    total.tokensOut += file.tokensOut;
+    total.cacheRead += file.cacheRead;
+    total.cacheWrite += file.cacheWrite;
+    total.linesAdded += file.linesAdded;
+    total.linesRemoved += file.linesRemoved;
+    total.cost += file.cost;
+    if (file.minTs && (!total.minTs || *file.minTs < *total.minTs))
+        total.minTs = file.minTs;
+    if (file.maxTs && (!total.maxTs || *file.maxTs > *total.maxTs))
+        total.maxTs = file.maxTs;
+}
+
+bool isRolloutName(std::string_view name)
+{
+    return name.rfind("rollout-", 0) == 0 && DirectoryWalk::hasJsonlExtension(name);
+}
+
+} // namespace
+
+std::string sessionsDirectory()
+{
+    const std::string home = DataDirectory::home();
+    return home.empty() ? std::string() : home + "/.codex/sessions";
+}
+
+std::vector<std::string> findRollouts(const std::string& root)
+{
+    return DirectoryWalk::find(root, isRolloutName);
+}
+
+FileContribution parseFile(const std::string& path, ParseScratch& scratch)
+{
+    const auto bytes = scratch.impl().readFile(path);
+    return bytes ? scan(*bytes, scratch.impl()) : FileContribution{};
+}
+
+FileContribution parseFile(const std::string& path)
+{
+    ParseScratch scratch;
+    return parseFile(path, scratch);
+}
+
+FileContribution parseBytes(std::string_view bytes, ParseScratch& scratch)
+{
+    const simdjson::padded_string padded(bytes);
+    return scan(std::string_view(padded.data(), padded.size()), scratch.impl());
+}
+
+LineCounts linesFromPatch(std::string_view patch)
+{
+    LineCounts counts;
+    LineScanner::forEachLine(patch, [&](std::string_view line) {
+        if (line.empty() || line.rfind("*** ", 0) == 0 || line.rfind("@@", 0) == 0)
+            return;
+        if (line.front() == '+')
+            ++counts.added;
+        else if (line.front() == '-')
+            ++counts.removed;
+    });
+    return counts;
+}
+
+CodexTotals aggregateAll()
+{
+    CodexTotals totals;
+    ParseScratch scratch;
+    const auto files = findRollouts(sessionsDirectory());
+    for (const auto& path : files)
+        mergeInto(totals.contribution, parseFile(path, scratch));
+    totals.fileCount = static_cast<int64_t>(files.size());
+    return totals;
+}
+
+} // namespace CodexParser

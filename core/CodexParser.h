@@ -1,0 +1,42 @@
+#pragma once
+
+#include "core/ClaudeReader.h"
+#include "core/FileContribution.h"
+#include "core/ParseScratch.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// All Codex rollouts of the user, merged, and how many files there were.
+struct CodexTotals
+{
+    FileContribution contribution;
+    int64_t fileCount = 0;
+};
+
+/// The Codex rollout reader.
+namespace CodexParser {
+
+/// The user's Codex sessions directory: ~/.codex/sessions.
+std::string sessionsDirectory();
+
+/// Every rollout ("rollout-*.jsonl") under root at any depth, hidden entries skipped; unsorted.
+std::vector<std::string> findRollouts(const std::string& root);
+
+/// What one rollout contributes; a file that cannot be read, or is not valid UTF-8, gives the empty contribution.
+FileContribution parseFile(const std::string& path, ParseScratch& scratch);
+FileContribution parseFile(const std::string& path);
+
+/// The contribution of rollout text already in memory.
+FileContribution parseBytes(std::string_view bytes, ParseScratch& scratch);
+
+/// Lines added and removed by one apply_patch text.
+LineCounts linesFromPatch(std::string_view patch);
+
+/// Every rollout of the sessions directory parsed without the cache and merged (edited files and per-day
+/// buckets are not merged); the count includes files that contributed nothing.
+CodexTotals aggregateAll();
+
+} // namespace CodexParser

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <memory>
+
+/// Reusable working memory for the log readers: one padded file buffer and one JSON parser, kept from file to
+/// file so that a build allocates them once per thread. Not shared between threads.
+class ParseScratch
+{
+public:
+    ParseScratch();
+    ~ParseScratch();
+    ParseScratch(const ParseScratch&) = delete;
+    ParseScratch& operator=(const ParseScratch&) = delete;
+
+    struct Impl;
+    Impl& impl() { return *m_impl; }
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+/// Time operations shared by both readers: internet date-times to epoch seconds, epoch seconds to local days.
+namespace TimeKit {
+
+/// Seconds since the Unix epoch of an internet date-time such as 2025-03-14T09:26:53.589Z or
+/// 2025-03-14T11:26:53+02:00; absent when the text is not one (a zone designator is required).
+std::optional<double> epoch(std::string_view text);
+
+/// The local calendar day of an epoch time, written YYYY-MM-DD.
+std::string dateKey(double t);
+
+/// The local hour of day (0-23) of an epoch time.
+int hourOf(double t);
+
+/// Local day and hour of an epoch time, remembering the last quarter hour asked for: log lines come in time
+/// order, and every time zone in use today changes its offset only on quarter-hour boundaries.
+class LocalClock
+{
+public:
+    struct Slot
+    {
+        std::string dayKey;
+        int hour = -1;
+    };
+
+    const Slot& at(double t);
+
+private:
+    int64_t m_quarter = INT64_MIN;
+    Slot m_slot;
+};
+
+} // namespace TimeKit
