@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/CodexReport.h"
+#include "app/StatsReport.h"
 
 #include <algorithm>
 
@@ -47,7 +48,7 @@ Invocation parse(const std::vector<std::string>& args)
         if (row.defaultPath)
             invocation.argument = argumentAfter(args, row.flag).value_or(row.defaultPath);
         else if (row.command == Command::Stats)
-            invocation.argument = argumentAfter(args, "--stats-dir").value_or("");
+            invocation.argument = argumentAfter(args, "--stats-dir");
         return invocation;
     }
     return {};
@@ -56,6 +57,12 @@ Invocation parse(const std::vector<std::string>& args)
 int run(const Invocation& invocation, std::ostream& out, std::ostream& err)
 {
     switch (invocation.command) {
+    case Command::Bench:
+        StatsReport::printBench(out);
+        break;
+    case Command::Stats:
+        StatsReport::printStats(invocation.argument, out);
+        break;
     case Command::Codex:
         printCodexReport(CodexParser::aggregateAll(), out);
         break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -22,8 +23,8 @@ enum class Command
 struct Invocation
 {
     Command command = Command::Application;
-    /// Output path of a render, or the directory of "--stats-dir"; empty when none applies.
-    std::string argument;
+    /// Output path of a render, or the directory of "--stats-dir"; absent when none applies.
+    std::optional<std::string> argument;
 };
 
 namespace CommandLine {

@@ -109,21 +109,39 @@ size_t ParseCache::prune(const std::unordered_set<std::string>& seen)
     return std::erase_if(entries, [&](const auto& item) { return !seen.contains(item.first); });
 }
 
+const FileContribution* ParseCache::find(const std::string& path, const FileStamp& stamp) const
+{
+    const auto it = entries.find(path);
+    if (it == entries.end() || it->second.mtime != stamp.mtime || it->second.size != stamp.size)
+        return nullptr;
+    return &it->second.contribution;
+}
+
+const FileContribution& ParseCache::store(const std::string& path, const FileStamp& stamp,
+                                          FileContribution contribution)
+{
+    CacheEntry& entry = entries[path];
+    entry = CacheEntry{stamp.mtime, stamp.size, std::move(contribution)};
+    return entry.contribution;
+}
+
 namespace StatsEngine {
+
+FileContribution parseLog(const std::string& path, LogKind kind, ParseScratch& scratch)
+{
+    return kind == LogKind::Claude ? parseClaudeFile(path, scratch) : CodexParser::parseFile(path, scratch);
+}
 
 FileContribution loadOrParse(const std::string& path, LogKind kind, ParseCache& cache, bool& dirty,
                              ParseScratch& scratch)
 {
     const auto stamp = FileStamp::of(path);
+    if (stamp)
+        if (const FileContribution* hit = cache.find(path, *stamp))
+            return *hit;
+    FileContribution parsed = parseLog(path, kind, scratch);
     if (stamp) {
-        const auto it = cache.entries.find(path);
-        if (it != cache.entries.end() && it->second.mtime == stamp->mtime && it->second.size == stamp->size)
-            return it->second.contribution;
-    }
-    FileContribution parsed = kind == LogKind::Claude ? parseClaudeFile(path, scratch)
-                                                      : CodexParser::parseFile(path, scratch);
-    if (stamp) {
-        cache.entries.insert_or_assign(path, CacheEntry{stamp->mtime, stamp->size, parsed});
+        cache.store(path, *stamp, parsed);
         dirty = true;
     }
     return parsed;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/FileContribution.h"
+#include "core/FileStamp.h"
 #include "core/ParseScratch.h"
 
 #include <cstdint>
@@ -46,6 +47,12 @@ struct ParseCache
     static bool save(const ParseCache& cache, const std::string& path);
     static bool save(const ParseCache& cache) { return save(cache, url()); }
 
+    /// The stored contribution of path when it was parsed at exactly this stamp, else null.
+    const FileContribution* find(const std::string& path, const FileStamp& stamp) const;
+
+    /// Stores the contribution of path parsed at stamp, replacing any older entry.
+    const FileContribution& store(const std::string& path, const FileStamp& stamp, FileContribution contribution);
+
     /// Removes the entries whose path is not in seen; returns how many were removed.
     size_t prune(const std::unordered_set<std::string>& seen);
 };
@@ -58,6 +65,9 @@ enum class LogKind
     Claude,
     Codex
 };
+
+/// A fresh parse of one log file with the reader of its kind.
+FileContribution parseLog(const std::string& path, LogKind kind, ParseScratch& scratch);
 
 /// The contribution of one log file: the cached one when its modification time and size are unchanged,
 /// otherwise a fresh parse, stored in the cache (setting dirty) when the file's stamp could be read.

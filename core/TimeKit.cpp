@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -138,6 +139,17 @@ std::optional<double> epoch(std::string_view text)
         return std::nullopt;
     const int64_t whole = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - *offset;
     return static_cast<double>(whole) + fraction;
+}
+
+std::optional<int64_t> civilDayNumber(int64_t year, int64_t month, int64_t day)
+{
+    constexpr int64_t kLimit = 1'000'000'000;
+    if (std::abs(year) > kLimit || std::abs(month) > kLimit || std::abs(day) > 1000 * kLimit)
+        return std::nullopt;
+    const int64_t monthIndex = month - 1;
+    const int64_t yearShift = monthIndex >= 0 ? monthIndex / 12 : -((11 - monthIndex) / 12);
+    const int64_t normalMonth = monthIndex - yearShift * 12 + 1;
+    return daysFromCivil(year + yearShift, normalMonth, 1) + day - 1;
 }
 
 std::string dateKey(double t)

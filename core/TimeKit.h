@@ -18,6 +18,10 @@ std::string dateKey(double t);
 /// The local hour of day (0-23) of an epoch time.
 int hourOf(double t);
 
+/// Days since 1970-01-01 of a proleptic Gregorian date; months and days outside their range roll over into the
+/// neighbouring ones. Absent for dates too far out to compute.
+std::optional<int64_t> civilDayNumber(int64_t year, int64_t month, int64_t day);
+
 /// Local day and hour of an epoch time, remembering the last quarter hour asked for: log lines come in time
 /// order, and every time zone in use today changes its offset only on quarter-hour boundaries.
 class LocalClock

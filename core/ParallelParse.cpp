@@ -1,0 +1,28 @@
+#include "core/ParallelParse.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+void parseInParallel(std::vector<ParseJob>& jobs)
+{
+    std::vector<ParseJob*> order;
+    order.reserve(jobs.size());
+    for (ParseJob& job : jobs)
+        order.push_back(&job);
+    std::stable_sort(order.begin(), order.end(), [](const ParseJob* a, const ParseJob* b) {
+        return (a->stamp ? a->stamp->size : 0) > (b->stamp ? b->stamp->size : 0);
+    });
+
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        ParseScratch scratch;
+        for (size_t i = next++; i < order.size(); i = next++)
+            order[i]->result = StatsEngine::parseLog(order[i]->path, order[i]->kind, scratch);
+    };
+    const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), order.size());
+    std::vector<std::jthread> helpers;
+    for (size_t t = 1; t < threads; ++t)
+        helpers.emplace_back(work);
+    work();
+}

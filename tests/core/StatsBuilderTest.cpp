@@ -1,0 +1,246 @@
+#include "core/AtomicFile.h"
+#include "core/StatsBuilder.h"
+#include "core/TimeKit.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/ZoneGuard.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+std::string edit(std::string_view ts, int added, std::string_view file = "/src/a.ts")
+{
+    std::string lines;
+    for (int i = 0; i < added; ++i)
+        lines += std::string(i ? "," : "") + "\"+x\"";
+    return R"({"type":"user","timestamp":")" + std::string(ts) + R"(","toolUseResult":{"filePath":")" +
+           std::string(file) + R"(","structuredPatch":[{"lines":[)" + lines + "]}]}}\n";
+}
+
+std::string reply(std::string_view ts, std::string_view model, double in, double out, double read = 0,
+                  double write = 0)
+{
+    return R"({"type":"assistant","timestamp":")" + std::string(ts) + R"(","message":{"model":")" +
+           std::string(model) + R"(","usage":{"input_tokens":)" + std::to_string(in) + R"(,"output_tokens":)" +
+           std::to_string(out) + R"(,"cache_read_input_tokens":)" + std::to_string(read) +
+           R"(,"cache_creation_input_tokens":)" + std::to_string(write) + "}}}\n";
+}
+
+std::string at(std::string_view day, std::string_view time = "12:00:00") { return std::string(day) + "T" + std::string(time) + "Z"; }
+
+class StatsBuilderTest : public ::testing::Test
+{
+protected:
+    ZoneGuard zone{"UTC"};
+    TempDir dir;
+    LogLocations where{dir.path() + "/claude", dir.path() + "/codex", dir.path() + "/parse-cache.json"};
+    double now = *TimeKit::epoch("2025-06-15T12:00:00Z");
+    StatsBuilder builder;
+
+    std::string transcript(std::string_view name, std::string_view content)
+    {
+        return dir.write("claude/" + std::string(name) + ".jsonl", content);
+    }
+
+    Stats build() { return builder.build(where, now); }
+    Stats buildFresh() { return StatsBuilder().build(where, now); }
+};
+
+} // namespace
+
+TEST_F(StatsBuilderTest, NoLogsGiveTheEmptyFigures)
+{
+    const Stats s = build();
+    EXPECT_EQ(s.logFiles, 0);
+    EXPECT_EQ(s.sessions, 0);
+    EXPECT_FALSE(s.since.has_value());
+    EXPECT_FALSE(s.until.has_value());
+    EXPECT_EQ(s.daysSpan, 0);
+    EXPECT_EQ(s.streakLongest, 0);
+    EXPECT_EQ(s.streakCurrent, 0);
+    EXPECT_FALSE(s.codedToday);
+    EXPECT_TRUE(s.models.empty());
+    EXPECT_FALSE(s.topModel.has_value());
+    EXPECT_EQ(s.crackedScore, 0);
+    EXPECT_EQ(s.percentile, 99);
+    ASSERT_EQ(s.badges.size(), 10u);
+    for (const auto& b : s.badges)
+        EXPECT_FALSE(b.earned);
+}
+
+TEST_F(StatsBuilderTest, DaysSpanIsElapsedTimeRounded)
+{
+    const auto span = [&](std::string_view first, std::string_view last) {
+        transcript("t", edit(first, 1) + edit(last, 1));
+        return buildFresh().daysSpan;
+    };
+    EXPECT_EQ(span("2025-06-01T10:00:00Z", "2025-06-01T10:59:00Z"), 1);
+    EXPECT_EQ(span("2025-06-01T10:00:00Z", "2025-06-02T09:00:00Z"), 2);
+    EXPECT_EQ(span("2025-06-01T08:00:00Z", "2025-06-01T19:00:00Z"), 1);
+    EXPECT_EQ(span("2025-06-01T08:00:00Z", "2025-06-01T21:00:00Z"), 2);
+    const Stats s = buildFresh();
+    EXPECT_EQ(s.since, "2025-06-01");
+    EXPECT_EQ(s.until, "2025-06-01");
+}
+
+TEST_F(StatsBuilderTest, StreaksCountConsecutiveActiveDays)
+{
+    const auto streaks = [&](std::initializer_list<const char*> days) {
+        std::string content;
+        for (const char* day : days)
+            content += edit(at(day), 1);
+        transcript("t", content);
+        const Stats s = buildFresh();
+        return std::vector<int64_t>{s.streakCurrent, s.streakLongest};
+    };
+    EXPECT_EQ(streaks({"2025-06-13", "2025-06-14", "2025-06-15"}), (std::vector<int64_t>{3, 3}));
+    EXPECT_EQ(streaks({"2025-06-13", "2025-06-14"}), (std::vector<int64_t>{2, 2}));
+    EXPECT_EQ(streaks({"2025-06-13"}), (std::vector<int64_t>{0, 1}));
+    EXPECT_EQ(streaks({"2025-06-01", "2025-06-02", "2025-06-03", "2025-06-05", "2025-06-06"}),
+              (std::vector<int64_t>{0, 3}));
+}
+
+TEST_F(StatsBuilderTest, CurrentStreakCountsCalendarDaysAcrossClockChanges)
+{
+    ZoneGuard newYork("America/New_York");
+    // Just after midnight on the first day of summer time; 24 hours earlier was still two days back.
+    now = *TimeKit::epoch("2025-03-10T00:30:00-04:00");
+    transcript("t", edit("2025-03-09T12:00:00-04:00", 1) + edit("2025-03-10T00:10:00-04:00", 1));
+    EXPECT_EQ(build().streakCurrent, 2);
+
+    // Autumn: the day that lasts 25 hours is counted once.
+    now = *TimeKit::epoch("2025-11-03T23:30:00-05:00");
+    transcript("t", edit("2025-11-01T12:00:00-04:00", 1) + edit("2025-11-02T00:30:00-04:00", 1) +
+                        edit("2025-11-03T23:00:00-05:00", 1));
+    const Stats s = build();
+    EXPECT_EQ(s.streakCurrent, 3);
+    EXPECT_LE(s.streakCurrent, s.streakLongest);
+}
+
+TEST_F(StatsBuilderTest, TodayAndTheWeekAreSevenCalendarDays)
+{
+    transcript("today", edit(at("2025-06-15"), 5) + reply(at("2025-06-15"), "claude-sonnet-4-5", 100, 50));
+    transcript("six-ago", edit(at("2025-06-09"), 7));
+    transcript("seven-ago", edit(at("2025-06-08"), 11) + reply(at("2025-06-08"), "claude-sonnet-4-5", 1000, 0));
+    const Stats s = build();
+    EXPECT_EQ(s.todayLinesAdded, 5);
+    EXPECT_EQ(s.todayTokens, 150);
+    EXPECT_EQ(s.todayCost, 100 * 3e-6 + 50 * 15e-6);
+    EXPECT_TRUE(s.codedToday);
+    EXPECT_EQ(s.weekLinesAdded, 12);
+    EXPECT_EQ(s.weekTokens, 150);
+    EXPECT_EQ(s.weekSessions, 2);
+    EXPECT_EQ(s.sessions, 3);
+    EXPECT_EQ(s.linesAdded, 23);
+}
+
+TEST_F(StatsBuilderTest, ModelsAreSummedPricedAndSortedByCost)
+{
+    transcript("a", reply(at("2025-06-15"), "claude-sonnet-4-5", 1e6, 1e6, 1e6, 1e6));
+    transcript("b", reply(at("2025-06-15"), "claude-haiku-4-5", 10, 10) +
+                        reply(at("2025-06-15"), "claude-opus-4-6", 1e6, 1e6));
+    transcript("c", reply(at("2025-06-15"), "claude-haiku-4-5", 10, 10));
+    const Stats s = build();
+    ASSERT_EQ(s.models.size(), 3u);
+    EXPECT_EQ(s.models[0].model, "claude-opus-4-6");
+    EXPECT_EQ(s.models[1].model, "claude-sonnet-4-5");
+    EXPECT_NEAR(s.models[1].cost, 22.05, 1e-12);
+    EXPECT_EQ(s.models[2].messages, 2);
+    EXPECT_EQ(s.models[2].tokensIn, 20);
+    EXPECT_EQ(s.topModel, "Opus 4.6");
+    EXPECT_TRUE(s.badges[8].earned) << "three models";
+}
+
+TEST_F(StatsBuilderTest, DistinctEditedFilesAndBothRoots)
+{
+    transcript("a", edit(at("2025-06-15"), 1, "/x") + edit(at("2025-06-15"), 1, "/y"));
+    transcript("b", edit(at("2025-06-15"), 1, "/x"));
+    dir.write("codex/2025/rollout-1.jsonl",
+              R"({"timestamp":"2025-06-14T10:00:00Z","payload":{"type":"message","role":"user"}})"
+              "\n");
+    const Stats s = build();
+    EXPECT_EQ(s.filesEdited, 2);
+    EXPECT_EQ(s.logFiles, 3);
+    EXPECT_EQ(s.prompts, 1);
+    EXPECT_EQ(s.activeDays, 2);
+}
+
+TEST_F(StatsBuilderTest, ParseCacheIsPrunedAndSavedOnlyWhenSomethingChanged)
+{
+    const std::string a = transcript("a", edit(at("2025-06-15"), 2));
+    transcript("b", edit(at("2025-06-15"), 3));
+    EXPECT_EQ(build().linesAdded, 5);
+    struct stat first{};
+    ASSERT_EQ(stat(where.parseCachePath.c_str(), &first), 0);
+
+    EXPECT_EQ(build().linesAdded, 5);
+    struct stat second{};
+    ASSERT_EQ(stat(where.parseCachePath.c_str(), &second), 0);
+    EXPECT_EQ(first.st_ino, second.st_ino) << "an unchanged tree leaves the cache file alone";
+    EXPECT_EQ(first.st_mtim.tv_nsec, second.st_mtim.tv_nsec);
+
+    ASSERT_EQ(unlink(a.c_str()), 0);
+    EXPECT_EQ(build().linesAdded, 3);
+    EXPECT_EQ(ParseCache::load(where.parseCachePath).entries.size(), 1u) << "the deleted file's entry is gone";
+}
+
+TEST_F(StatsBuilderTest, EditedOrReplacedCacheFilesAreHonoured)
+{
+    const std::string a = transcript("a", edit(at("2025-06-15"), 2));
+    EXPECT_EQ(build().linesAdded, 2);
+
+    // Someone rewrites the cache with a different result for the same stamp: it is believed.
+    ParseCache edited = ParseCache::load(where.parseCachePath);
+    edited.entries.at(a).contribution.linesAdded = 40;
+    ASSERT_TRUE(ParseCache::save(edited, where.parseCachePath));
+    EXPECT_EQ(build().linesAdded, 40);
+
+    // A cache of another version is ignored, everything is parsed and the file is rewritten with version 1.
+    AtomicFile::write(where.parseCachePath, R"({"version":2,"entries":{}})");
+    EXPECT_EQ(build().linesAdded, 2);
+    EXPECT_EQ(ParseCache::load(where.parseCachePath).entries.size(), 1u);
+
+    AtomicFile::write(where.parseCachePath, "garbage");
+    EXPECT_EQ(build().linesAdded, 2);
+}
+
+TEST_F(StatsBuilderTest, GrownAndTouchedFilesAreParsedAgain)
+{
+    const std::string a = transcript("a", edit(at("2025-06-15"), 2));
+    EXPECT_EQ(build().linesAdded, 2);
+    transcript("a", edit(at("2025-06-15"), 2) + edit(at("2025-06-15"), 1));
+    EXPECT_EQ(build().linesAdded, 3);
+    ParseCache edited = ParseCache::load(where.parseCachePath);
+    edited.entries.at(a).contribution.linesAdded = 99;
+    ASSERT_TRUE(ParseCache::save(edited, where.parseCachePath));
+    const struct timespec times[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, a.c_str(), times, 0), 0);
+    EXPECT_EQ(build().linesAdded, 3);
+}
+
+TEST_F(StatsBuilderTest, ResultsDoNotDependOnTheMemoryOfEarlierBuilds)
+{
+    for (int i = 0; i < 40; ++i)
+        transcript("t" + std::to_string(i), edit(at("2025-06-1" + std::to_string(i % 6)), i) +
+                                                 reply(at("2025-06-14"), "claude-opus-4-6", 3.3 * i, 1.7 * i));
+    const Stats cold = build();
+    EXPECT_EQ(build(), cold);
+    EXPECT_EQ(buildFresh(), cold);
+}
+
+TEST(DayNumberTest, ReadsKeysAsUtcDates)
+{
+    EXPECT_EQ(StatsEngine::dayNumber("1970-01-01"), 0);
+    EXPECT_EQ(StatsEngine::dayNumber("1970-01-02"), 1);
+    EXPECT_EQ(StatsEngine::dayNumber("2025-03-01") - StatsEngine::dayNumber("2025-02-28"), 1);
+    EXPECT_EQ(StatsEngine::dayNumber("2024-03-01") - StatsEngine::dayNumber("2024-02-28"), 2);
+    EXPECT_EQ(StatsEngine::dayNumber("2025-01-32"), StatsEngine::dayNumber("2025-02-01"));
+    EXPECT_EQ(StatsEngine::dayNumber("2025-13-01"), StatsEngine::dayNumber("2026-01-01"));
+    EXPECT_EQ(StatsEngine::dayNumber("2025-03-00"), StatsEngine::dayNumber("2025-02-28"));
+    EXPECT_EQ(StatsEngine::dayNumber("1969-12-31"), -1);
+    for (const char* bad : {"", "2025-06", "2025-06-01-01", "garbage"})
+        EXPECT_EQ(StatsEngine::dayNumber(bad), 0) << bad;
+    EXPECT_EQ(StatsEngine::dayNumber("1970-x-02"), StatsEngine::dayNumber("1970-00-02"));
+}

@@ -1,0 +1,97 @@
+#include "core/StatsCache.h"
+#include "core/AtomicFile.h"
+#include "core/Score.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Stats emptyStats()
+{
+    Stats s;
+    s.percentile = 99;
+    s.badges = Score::badgesFor(0, 0, s.byHour, 0, 0, 0, 0);
+    return s;
+}
+
+Stats fullStats()
+{
+    Stats s = emptyStats();
+    s.since = "2025-01-01";
+    s.until = "2025-03-01";
+    s.daysSpan = 60;
+    s.logFiles = s.sessions = 12;
+    s.tokensOut = 1.5e9;
+    s.cost = 0.1 + 0.2;
+    s.codedToday = true;
+    s.byHour[7] = 3;
+    s.models.push_back({"claude-opus-4-6", "Opus 4.6", 4, 1, 2, 3, 4, 5.5});
+    s.topModel = "Opus 4.6";
+    s.crackedScore = 42;
+    s.badges[0].earned = true;
+    return s;
+}
+
+std::string replaced(std::string text, std::string_view what, std::string_view by)
+{
+    const auto pos = text.find(what);
+    EXPECT_NE(pos, std::string::npos) << what;
+    return pos == std::string::npos ? text : text.replace(pos, what.size(), by);
+}
+
+} // namespace
+
+TEST(StatsCacheTest, EmptyRecordLeavesOutOptionalKeys)
+{
+    const std::string json = *StatsCache::encode(emptyStats());
+    EXPECT_EQ(json.find("since"), std::string::npos);
+    EXPECT_EQ(json.find("until"), std::string::npos);
+    EXPECT_EQ(json.find("topModel"), std::string::npos);
+    EXPECT_NE(json.find(R"("byHour":[0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0])"), std::string::npos);
+    EXPECT_EQ(StatsCache::decode(json), emptyStats());
+}
+
+TEST(StatsCacheTest, FullRecordRoundTrips)
+{
+    EXPECT_EQ(StatsCache::decode(*StatsCache::encode(fullStats())), fullStats());
+}
+
+TEST(StatsCacheTest, DecodingRules)
+{
+    const std::string json = *StatsCache::encode(fullStats());
+    EXPECT_FALSE(StatsCache::decode(replaced(json, R"("badges":)", R"("badgez":)")));
+    EXPECT_FALSE(StatsCache::decode(replaced(json, R"("codedToday":true)", R"("codedToday":1)")));
+    EXPECT_FALSE(StatsCache::decode(replaced(json, R"("daysSpan":60)", R"("daysSpan":60.5)")));
+    EXPECT_FALSE(StatsCache::decode(replaced(json, R"("byHour":[0,)", R"("byHour":[)")));
+    EXPECT_FALSE(StatsCache::decode(replaced(json, R"("name":"Opus 4.6",)", "")));
+    EXPECT_FALSE(StatsCache::decode(replaced(json, R"("earned":true)", R"("earned":"yes")")));
+    EXPECT_FALSE(StatsCache::decode(replaced(json, R"("since":"2025-01-01")", R"("since":5)")));
+
+    const auto noTop = StatsCache::decode(replaced(json, R"("topModel":"Opus 4.6",)", ""));
+    ASSERT_TRUE(noTop.has_value());
+    EXPECT_FALSE(noTop->topModel.has_value());
+    const auto nullSince = StatsCache::decode(replaced(json, R"("since":"2025-01-01")", R"("since":null)"));
+    ASSERT_TRUE(nullSince.has_value());
+    EXPECT_FALSE(nullSince->since.has_value());
+    const auto extra = StatsCache::decode(replaced(json, "{", R"({"futureKey":[1,{"a":2}],)"));
+    EXPECT_EQ(extra, fullStats());
+}
+
+TEST(StatsCacheTest, SaveReplacesTheWholeFile)
+{
+    TempDir dir;
+    const std::string path = dir.path() + "/stats-cache.json";
+    ASSERT_TRUE(StatsCache::save(fullStats(), path));
+    ASSERT_TRUE(StatsCache::save(emptyStats(), path));
+    EXPECT_EQ(StatsCache::load(path), emptyStats());
+
+    Stats broken = fullStats();
+    broken.cost = std::numeric_limits<double>::infinity();
+    EXPECT_FALSE(StatsCache::save(broken, path));
+    EXPECT_EQ(StatsCache::load(path), emptyStats()) << "a failed save leaves the old record";
+
+    AtomicFile::write(path, "{\"since\":");
+    EXPECT_FALSE(StatsCache::load(path).has_value());
+    EXPECT_FALSE(StatsCache::load(dir.path() + "/none.json").has_value());
+}
