@@ -7,6 +7,7 @@
 #include "core/ContributionJson.h"
 #include "core/DataDirectory.h"
 #include "core/FileStamp.h"
+#include "core/TimeKit.h"
 
 namespace {
 
@@ -42,6 +43,8 @@ std::optional<std::string> ParseCache::encode(const ParseCache& cache)
     out.beginObject();
     out.key("version");
     out.value(cache.version);
+    out.key("zone");
+    out.value(cache.zone);
     out.key("entries");
     out.beginObject();
     for (const auto& [path, entry] : cache.entries) {
@@ -72,11 +75,19 @@ std::optional<ParseCache> ParseCache::decode(std::string_view json)
     if (parser.parse(json).get_object().get(root))
         return std::nullopt;
     ParseCache cache;
+    cache.zone.clear();
     element version;
     object entries;
     if (root.at_key("version").get(version) || !ContributionJson::readInteger(version, cache.version) ||
         root.at_key("entries").get_object().get(entries))
         return std::nullopt;
+    element zone;
+    if (!root.at_key("zone").get(zone)) {
+        std::string_view text;
+        if (zone.get_string().get(text))
+            return std::nullopt;
+        cache.zone = text;
+    }
     cache.entries.reserve(entries.size());
     for (const auto member : entries) {
         auto entry = decodeEntry(member.value);
@@ -89,11 +100,11 @@ std::optional<ParseCache> ParseCache::decode(std::string_view json)
 
 ParseCache ParseCache::load(const std::string& path)
 {
+    const std::string zone = TimeKit::zoneId();
     const auto bytes = AtomicFile::read(path);
-    if (!bytes)
-        return {};
-    auto cache = decode(*bytes);
-    if (!cache || cache->version != kVersion)
+    auto cache = bytes ? decode(*bytes) : std::nullopt;
+    // Cached contributions hold local day keys: after a change of time zone every file is parsed again.
+    if (!cache || cache->version != kVersion || cache->zone != zone)
         return {};
     return std::move(*cache);
 }

@@ -3,6 +3,7 @@
 #include "core/FileContribution.h"
 #include "core/FileStamp.h"
 #include "core/ParseScratch.h"
+#include "core/TimeKit.h"
 
 #include <cstdint>
 #include <string>
@@ -26,6 +27,8 @@ struct ParseCache
     static constexpr int64_t kVersion = 1;
 
     int64_t version = kVersion;
+    /// The local zone the day keys of the entries were made in; a cache from another zone is not used.
+    std::string zone = TimeKit::zoneId();
     std::unordered_map<std::string, CacheEntry> entries;
 
     /// The cache file in the data directory.
@@ -34,11 +37,12 @@ struct ParseCache
     /// JSON text of the whole cache; absent when a value cannot be written (a number that is not finite).
     static std::optional<std::string> encode(const ParseCache& cache);
 
-    /// All-or-nothing decode; absent on any missing key or wrong type. The version is not checked here.
+    /// All-or-nothing decode; absent on any missing key or wrong type ("zone" may be missing). The version and
+    /// zone are not checked here.
     static std::optional<ParseCache> decode(std::string_view json);
 
-    /// The cache stored at path, or an empty one when it is missing, unreadable, undecodable or of another
-    /// version. The result always carries the current version.
+    /// The cache stored at path, or an empty one when it is missing, unreadable, undecodable, of another
+    /// version or made in another time zone. The result always carries the current version and zone.
     static ParseCache load(const std::string& path);
     static ParseCache load() { return load(url()); }
 

@@ -60,7 +60,8 @@ std::optional<StatsBuilder::CacheFileId> StatsBuilder::identify(const std::strin
 ParseCache& StatsBuilder::loadCache(const std::string& path)
 {
     const auto id = identify(path);
-    const bool unchanged = id && m_cacheFile && *id == *m_cacheFile && path == m_cachePath;
+    const bool unchanged =
+        id && m_cacheFile && *id == *m_cacheFile && path == m_cachePath && m_cache.zone == TimeKit::zoneId();
     if (!unchanged) {
         m_cache = ParseCache::load(path);
         m_cacheFile = id;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <mutex>
 
 namespace TimeKit {
@@ -139,6 +140,15 @@ std::optional<double> epoch(std::string_view text)
         return std::nullopt;
     const int64_t whole = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - *offset;
     return static_cast<double>(whole) + fraction;
+}
+
+std::string zoneId()
+{
+    if (const char* tz = std::getenv("TZ"))
+        return "TZ=" + std::string(tz);
+    std::error_code ec;
+    const auto target = std::filesystem::canonical("/etc/localtime", ec);
+    return "localtime=" + (ec ? std::string("?") : target.string());
 }
 
 std::optional<int64_t> civilDayNumber(int64_t year, int64_t month, int64_t day)

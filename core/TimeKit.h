@@ -18,6 +18,10 @@ std::string dateKey(double t);
 /// The local hour of day (0-23) of an epoch time.
 int hourOf(double t);
 
+/// Names the local zone in force (the TZ value, or the system zone file it defaults to), so that results holding
+/// local day keys can tell whether they were made under the same zone.
+std::string zoneId();
+
 /// Days since 1970-01-01 of a proleptic Gregorian date; months and days outside their range roll over into the
 /// neighbouring ones. Absent for dates too far out to compute.
 std::optional<int64_t> civilDayNumber(int64_t year, int64_t month, int64_t day);

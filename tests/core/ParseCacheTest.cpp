@@ -1,6 +1,7 @@
 #include "core/ParseCache.h"
 #include "core/AtomicFile.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ZoneGuard.h"
 
 #include <fcntl.h>
 #include <filesystem>
@@ -192,4 +193,25 @@ TEST_F(ParseCacheTest, UrlLivesInTheDataDirectory)
         setenv("XDG_DATA_HOME", saved.c_str(), 1);
     EXPECT_EQ(url, dir.path() + "/data/Korvel/parse-cache.json");
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "/data/Korvel"));
+}
+
+TEST_F(ParseCacheTest, ACacheMadeInAnotherTimeZoneIsNotUsed)
+{
+    ParseCache cache;
+    {
+        ZoneGuard zone("Asia/Tokyo");
+        cache = ParseCache::load(cachePath);
+        cache.entries["/a"] = {};
+        ASSERT_TRUE(ParseCache::save(cache, cachePath));
+        EXPECT_EQ(ParseCache::load(cachePath).entries.size(), 1u);
+    }
+    {
+        ZoneGuard zone("America/Denver");
+        const ParseCache elsewhere = ParseCache::load(cachePath);
+        EXPECT_TRUE(elsewhere.entries.empty());
+        EXPECT_EQ(elsewhere.zone, "TZ=America/Denver");
+    }
+    // A cache written before zones were recorded is treated as another zone's.
+    AtomicFile::write(cachePath, R"({"version":1,"entries":{"/a":)" + std::string("null}}"));
+    EXPECT_TRUE(ParseCache::load(cachePath).entries.empty());
 }
