@@ -3,19 +3,18 @@
 // builds a simdjson DOM of each, the ceiling for any reader built on it; --read-only only reads and splits.
 
 #include "bench/LogTree.h"
-#include "bench/PaddedReader.h"
+#include "bench/ResourceUsage.h"
 #include "core/ClaudeReader.h"
 #include "core/CodexParser.h"
+#include "core/LineScanner.h"
 #include "core/ParseScratch.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <simdjson.h>
 #include <string>
 #include <string_view>
-#include <sys/resource.h>
 
 namespace {
 
@@ -43,40 +42,6 @@ struct Checksum
     uint64_t bytes = 0;
 };
 
-struct Sample
-{
-    double wall = 0;
-    double user = 0;
-    double system = 0;
-};
-
-struct Cost
-{
-    double wall = 0;
-    double user = 0;
-    double system = 0;
-
-    double cpu() const { return user + system; }
-};
-
-double seconds(const timeval& tv)
-{
-    return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
-}
-
-Sample now()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto wall = std::chrono::steady_clock::now().time_since_epoch();
-    return {std::chrono::duration<double>(wall).count(), seconds(usage.ru_utime), seconds(usage.ru_stime)};
-}
-
-Cost between(const Sample& from, const Sample& to)
-{
-    return {to.wall - from.wall, to.user - from.user, to.system - from.system};
-}
-
 std::optional<Options> parseOptions(int argc, char** argv)
 {
     Options options;
@@ -94,19 +59,6 @@ std::optional<Options> parseOptions(int argc, char** argv)
             return std::nullopt;
     }
     return options.home.empty() ? std::nullopt : std::optional(options);
-}
-
-template <typename OnLine> void forEachLine(std::string_view bytes, OnLine&& onLine)
-{
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-    while (p < end) {
-        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-        const char* lineEnd = lf ? lf : end;
-        if (lineEnd > p)
-            onLine(std::string_view(p, static_cast<size_t>(lineEnd - p)));
-        p = lf ? lf + 1 : end;
-    }
 }
 
 /// The product's readers, each file parsed cold.
@@ -136,11 +88,14 @@ public:
 
     void file(const LogFile& file, Checksum& sum)
     {
-        const auto bytes = m_reader.read(file.path);
+        const auto bytes = m_scratch.impl().readFile(file.path);
         if (!bytes)
             return;
         sum.bytes += bytes->size();
-        forEachLine(*bytes, [&](std::string_view line) { this->line(line, sum); });
+        LineScanner::forEachLine(*bytes, [&](std::string_view line) {
+            if (!line.empty())
+                this->line(line, sum);
+        });
     }
 
 private:
@@ -150,31 +105,30 @@ private:
         if (m_readOnly)
             return;
         simdjson::dom::element doc;
-        const auto error = m_parser.parse(reinterpret_cast<const uint8_t*>(line.data()), line.size(), false).get(doc);
+        const auto error = m_scratch.impl().parse(line).get(doc);
         ++(error ? sum.errors : sum.documents);
     }
 
     bool m_readOnly;
-    PaddedReader m_reader;
-    simdjson::dom::parser m_parser;
+    ParseScratch m_scratch;
 };
 
-template <typename Run> Cost runKind(const LogTree& tree, bool codex, Run& run, Checksum& sum)
+template <typename Run> UsageCost runKind(const LogTree& tree, bool codex, Run& run, Checksum& sum)
 {
-    const Sample start = now();
+    const UsageSample start = UsageSample::now();
     for (const auto& file : tree.files)
         if (file.codex == codex)
             run.file(file, sum);
-    return between(start, now());
+    return UsageCost::between(start, UsageSample::now());
 }
 
 struct Result
 {
-    Cost claude;
-    Cost codex;
+    UsageCost claude;
+    UsageCost codex;
     Checksum sum;
 
-    Cost total() const { return {claude.wall + codex.wall, claude.user + codex.user, claude.system + codex.system}; }
+    UsageCost total() const { return {claude.wall + codex.wall, claude.user + codex.user, claude.system + codex.system}; }
 };
 
 template <typename Run> Result runAll(const LogTree& tree, Run run)
@@ -210,13 +164,6 @@ double mb(uint64_t bytes)
     return static_cast<double>(bytes) / kMegabyte;
 }
 
-double peakRssMb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) * 1024 / kMegabyte;
-}
-
 void printChecksum(Mode mode, const Checksum& s)
 {
     if (mode == Mode::Parse) {
@@ -234,7 +181,7 @@ void printChecksum(Mode mode, const Checksum& s)
 
 void printReport(const Options& options, const LogTree& tree, const Result& r, double listSeconds)
 {
-    const Cost total = r.total();
+    const UsageCost total = r.total();
     const auto claudeFiles = tree.count(false);
     const auto codexFiles = tree.count(true);
     std::printf("mode                 %s\n", modeName(options.mode));
@@ -264,9 +211,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: korvel_parsebench [--baseline | --read-only] [--no-warm] HOME_DIR\n");
         return 2;
     }
-    const Sample listStart = now();
+    const UsageSample listStart = UsageSample::now();
     const LogTree tree = listLogTree(options->home);
-    const double listSeconds = between(listStart, now()).wall;
+    const double listSeconds = UsageCost::between(listStart, UsageSample::now()).wall;
     if (tree.files.empty()) {
         std::fprintf(stderr, "no logs under %s/.claude/projects or %s/.codex/sessions\n", options->home.c_str(),
                      options->home.c_str());
