@@ -48,19 +48,23 @@ void JsonWriter::value(std::string_view text)
     separate();
     static constexpr char hex[] = "0123456789abcdef";
     m_out.push_back('"');
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\')
+            continue;
+        m_out.append(text.data() + run, i - run);
+        run = i + 1;
+        if (byte == '"' || byte == '\\') {
             m_out.push_back('\\');
-            m_out.push_back(c);
-        } else if (byte < 0x20) {
+            m_out.push_back(static_cast<char>(byte));
+        } else {
             m_out += "\\u00";
             m_out.push_back(hex[byte >> 4]);
             m_out.push_back(hex[byte & 0xF]);
-        } else {
-            m_out.push_back(c);
         }
     }
+    m_out.append(text.data() + run, text.size() - run);
     m_out.push_back('"');
 }
 
@@ -81,7 +85,11 @@ void JsonWriter::value(double number)
         return;
     }
     char buf[32];
-    const auto end = std::to_chars(buf, buf + sizeof buf, number).ptr;
+    // Whole token counts are the common case; written as integers they read back the same and cost far less.
+    constexpr double kExactIntegers = 9007199254740992.0;
+    const bool whole = std::fabs(number) < kExactIntegers && number == std::trunc(number) && !std::signbit(number);
+    const auto end = whole ? std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(number)).ptr
+                           : std::to_chars(buf, buf + sizeof buf, number).ptr;
     m_out.append(buf, end);
 }
 

@@ -22,6 +22,7 @@ public:
 
     /// False once a value could not be written (a double that is not finite); the text is then unusable.
     bool ok() const { return m_ok; }
+    void reserve(size_t bytes) { m_out.reserve(bytes); }
     std::string take() { return std::move(m_out); }
     const std::string& text() const { return m_out; }
 

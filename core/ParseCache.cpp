@@ -40,6 +40,8 @@ std::string ParseCache::url() { return DataDirectory::file("parse-cache.json"); 
 std::optional<std::string> ParseCache::encode(const ParseCache& cache)
 {
     JsonWriter out;
+    // About a kilobyte per entry: growing the text by doubling would copy and fault it in several times.
+    out.reserve(cache.entries.size() * 1200 + 256);
     out.beginObject();
     out.key("version");
     out.value(cache.version);
