@@ -4,6 +4,7 @@
 #include "core/LineScanner.h"
 #include "core/Pricing.h"
 #include "core/TimeKit.h"
+#include "core/TimestampBook.h"
 
 #include <algorithm>
 #include <cstring>
@@ -139,7 +140,7 @@ LineCounts linesFromResultObject(object result)
 class TranscriptScan
 {
 public:
-    explicit TranscriptScan(ParseScratch::Impl& scratch) : m_scratch(scratch) {}
+    explicit TranscriptScan(ParseScratch::Impl& scratch) : m_scratch(scratch), m_timestamps(m_out) {}
 
     void line(std::string_view bytes)
     {
@@ -176,20 +177,7 @@ private:
         if (!f.timestamp)
             return nullptr;
         const auto t = TimeKit::epoch(*f.timestamp);
-        if (!t)
-            return nullptr;
-        const auto& slot = m_clock.at(*t);
-        if (!m_out.minTs || *m_out.minTs > *t)
-            m_out.minTs = *t;
-        if (!m_out.maxTs || *m_out.maxTs < *t)
-            m_out.maxTs = *t;
-        if (slot.dayKey != m_lastDay) {
-            m_out.activeDays.insert(slot.dayKey);
-            m_lastDay = slot.dayKey;
-        }
-        if (slot.hour >= 0 && slot.hour < 24)
-            m_out.byHour[static_cast<size_t>(slot.hour)] += 1;
-        return &slot;
+        return t ? &m_timestamps.note(*t) : nullptr;
     }
 
     void assistant(const LineFields& f, const TimeKit::LocalClock::Slot* day)
@@ -303,8 +291,7 @@ private:
 
     ParseScratch::Impl& m_scratch;
     FileContribution m_out;
-    TimeKit::LocalClock m_clock;
-    std::string m_lastDay;
+    TimestampBook m_timestamps;
     std::vector<Response> m_responses;
     std::unordered_map<std::string, size_t> m_byKey;
     std::vector<std::pair<std::string, Rate>> m_models;

@@ -5,6 +5,7 @@
 #include "core/LineScanner.h"
 #include "core/Pricing.h"
 #include "core/TimeKit.h"
+#include "core/TimestampBook.h"
 
 #include <algorithm>
 
@@ -24,7 +25,7 @@ struct TokenTotals
 class RolloutScan
 {
 public:
-    explicit RolloutScan(ParseScratch::Impl& scratch) : m_scratch(scratch) {}
+    explicit RolloutScan(ParseScratch::Impl& scratch) : m_scratch(scratch), m_timestamps(m_out) {}
 
     void line(std::string_view bytes)
     {
@@ -85,17 +86,7 @@ private:
         const auto t = TimeKit::epoch(text);
         if (!t)
             return;
-        const auto& slot = m_clock.at(*t);
-        if (slot.dayKey != m_lastDay) {
-            m_out.activeDays.insert(slot.dayKey);
-            m_lastDay = slot.dayKey;
-        }
-        if (slot.hour >= 0 && slot.hour < 24)
-            m_out.byHour[static_cast<size_t>(slot.hour)] += 1;
-        if (!m_out.minTs || *m_out.minTs > *t)
-            m_out.minTs = *t;
-        if (!m_out.maxTs || *m_out.maxTs < *t)
-            m_out.maxTs = *t;
+        m_timestamps.note(*t);
         m_lastTs = *t;
     }
 
@@ -132,8 +123,7 @@ private:
 
     ParseScratch::Impl& m_scratch;
     FileContribution m_out;
-    TimeKit::LocalClock m_clock;
-    std::string m_lastDay;
+    TimestampBook m_timestamps;
     std::string m_model = "gpt-5-codex";
     std::optional<double> m_lastTs;
     std::optional<TokenTotals> m_totals;

@@ -52,8 +52,5 @@ struct FileContribution
     std::optional<double> maxTs;
     std::map<std::string, DayBucket> perDay;
 
-    /// Records one timestamped line: its day, its hour and the time range.
-    void noteTimestamp(double t, const std::string& dayKey, int hour);
-
     bool operator==(const FileContribution&) const = default;
 };

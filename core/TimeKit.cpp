@@ -1,6 +1,5 @@
 #include "core/TimeKit.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -87,13 +86,19 @@ public:
     bool fraction(double& value)
     {
         const size_t start = m_pos;
-        while (m_pos < m_text.size() && m_text[m_pos] >= '0' && m_text[m_pos] <= '9')
+        int64_t numerator = 0;
+        double denominator = 1;
+        while (m_pos < m_text.size() && m_text[m_pos] >= '0' && m_text[m_pos] <= '9') {
+            if (m_pos - start < 15) {
+                numerator = numerator * 10 + (m_text[m_pos] - '0');
+                denominator *= 10;
+            }
             ++m_pos;
+        }
         if (m_pos == start)
             return false;
-        std::string digits = "0.";
-        digits.append(m_text.substr(start, m_pos - start));
-        std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        // Both operands are exact, so the quotient is the correctly rounded value of the digits kept.
+        value = static_cast<double>(numerator) / denominator;
         return true;
     }
 
