@@ -8,7 +8,9 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-packages=(g++ cmake ninja-build pkg-config tzdata libsimdjson-dev libgtest-dev libbenchmark-dev)
+packages=(g++ cmake ninja-build pkg-config tzdata libsimdjson-dev libgtest-dev libbenchmark-dev
+    qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+font_package=@proj-airi/font-departure-mono@0.10.2
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -26,6 +28,27 @@ install_missing() {
     fi
 }
 
+# The pixel font (SIL Open Font License) comes from the npm registry; without npm the build uses the system's
+# monospaced font instead.
+fetch_font() {
+    local dir=resources/fonts
+    [ -f "$dir/DepartureMono-Regular.otf" ] && return 0
+    if ! command -v npm >/dev/null 2>&1; then
+        echo "npm not found: building without the Departure Mono font" >&2
+        return 0
+    fi
+    local tmp
+    tmp=$(mktemp -d)
+    if (cd "$tmp" && npm pack --silent "$font_package" >/dev/null 2>&1) && tar -xzf "$tmp"/*.tgz -C "$tmp"; then
+        mkdir -p "$dir"
+        cp "$tmp/package/dist/files/DepartureMono-Regular.otf" "$dir/"
+        cp "$tmp/package/LICENSE" "$dir/LICENSE-DepartureMono.txt"
+    else
+        echo "could not fetch $font_package: building without the Departure Mono font" >&2
+    fi
+    rm -rf "$tmp"
+}
+
 build() {
     local dir=$1
     shift
@@ -40,11 +63,13 @@ command=${1:-}
 case "$command" in
 run)
     install_missing
+    fetch_font
     build build
     exec build/app/korvel "$@"
     ;;
 test)
     install_missing
+    fetch_font
     build build
     ctest --test-dir build --output-on-failure -j2
     build build-sanitize -DKORVEL_SANITIZE=ON -DKORVEL_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
