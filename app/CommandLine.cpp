@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/CodexReport.h"
+#include "app/DebugRenders.h"
 #include "app/StatsReport.h"
 
 #include <algorithm>
@@ -62,6 +63,18 @@ int run(const Invocation& invocation, std::ostream& out, std::ostream& err)
         break;
     case Command::Stats:
         StatsReport::printStats(invocation.argument, out);
+        break;
+    case Command::Card:
+        DebugRenders::writeCard(*invocation.argument, out);
+        break;
+    case Command::Sprites:
+        DebugRenders::writeSprites(*invocation.argument, out);
+        break;
+    case Command::NotchView:
+        DebugRenders::writeNotchDebug(*invocation.argument, 4, out);
+        break;
+    case Command::NotchCorner:
+        DebugRenders::writeNotchDebug(*invocation.argument, 8, out);
         break;
     case Command::Codex:
         printCodexReport(CodexParser::aggregateAll(), out);

@@ -246,3 +246,16 @@ TEST_F(ClaudeReaderTest, ScratchIsReusedAcrossFilesOfDifferentSizes)
     EXPECT_EQ(StatsEngine::parseClaudeFile(small, scratch).prompts, 2);
     EXPECT_EQ(StatsEngine::parseClaudeFile(big, scratch).prompts, 1);
 }
+
+TEST_F(ClaudeReaderTest, LinesOfManyMegabytesAreRead)
+{
+    std::string content;
+    for (int i = 0; i < 200000; ++i)
+        content += "line of a large file\\n";
+    const auto c = parse(R"({"type":"last-prompt"})"
+                         "\n"
+                         R"({"toolUseResult":{"filePath":"/big.txt","content":")" +
+                         content + "\"}}\n" + R"({"type":"last-prompt"})");
+    EXPECT_EQ(c.linesAdded, 200001);
+    EXPECT_EQ(c.prompts, 2);
+}

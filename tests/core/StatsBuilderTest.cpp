@@ -244,3 +244,12 @@ TEST(DayNumberTest, ReadsKeysAsUtcDates)
         EXPECT_EQ(StatsEngine::dayNumber(bad), 0) << bad;
     EXPECT_EQ(StatsEngine::dayNumber("1970-x-02"), StatsEngine::dayNumber("1970-00-02"));
 }
+
+TEST_F(StatsBuilderTest, ATornLastLineCountsOnceItIsComplete)
+{
+    const std::string whole = edit(at("2025-06-15"), 3);
+    transcript("live", edit(at("2025-06-15"), 1) + whole.substr(0, whole.size() / 2));
+    EXPECT_EQ(build().linesAdded, 1) << "the half-written line is skipped";
+    transcript("live", edit(at("2025-06-15"), 1) + whole);
+    EXPECT_EQ(build().linesAdded, 4) << "the grown file is parsed again";
+}
