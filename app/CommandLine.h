@@ -6,8 +6,7 @@
 #include <vector>
 
 /// The one command a command line asks for; the first flag of this list found anywhere on the line wins.
-enum class Command
-{
+enum class Command {
     Bench,
     Stats,
     Card,

@@ -37,7 +37,10 @@ std::string milliseconds(double ms)
     return buf;
 }
 
-std::string orDash(const std::optional<std::string>& text) { return text ? *text : "-"; }
+std::string orDash(const std::optional<std::string>& text)
+{
+    return text ? *text : "-";
+}
 
 } // namespace
 
@@ -69,8 +72,7 @@ void writeStats(const Stats& s, double elapsedMs, std::ostream& out)
     out << "tokensOut " << number(s.tokensOut) << '\n';
     out << "topModel " << orDash(s.topModel) << '\n';
     out << "percentile " << integer(s.percentile) << '\n';
-    out << "since " << orDash(s.since) << " until " << orDash(s.until) << " daysSpan " << integer(s.daysSpan)
-        << '\n';
+    out << "since " << orDash(s.since) << " until " << orDash(s.until) << " daysSpan " << integer(s.daysSpan) << '\n';
     out << "prompts " << integer(s.prompts) << '\n';
     out << "todayLines " << integer(s.todayLinesAdded) << " todayCost " << number(s.todayCost) << " codedToday "
         << flag(s.codedToday) << '\n';

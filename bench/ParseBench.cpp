@@ -128,7 +128,10 @@ struct Result
     UsageCost codex;
     Checksum sum;
 
-    UsageCost total() const { return {claude.wall + codex.wall, claude.user + codex.user, claude.system + codex.system}; }
+    UsageCost total() const
+    {
+        return {claude.wall + codex.wall, claude.user + codex.user, claude.system + codex.system};
+    }
 };
 
 template <typename Run> Result runAll(const LogTree& tree, Run run)

@@ -14,7 +14,9 @@ std::optional<std::string> read(const std::string& path)
     if (fd < 0)
         return std::nullopt;
     std::string out;
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         out.reserve(static_cast<size_t>(st.st_size));
         char chunk[1 << 16];

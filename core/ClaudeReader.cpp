@@ -219,8 +219,7 @@ private:
 
     // Without a request id a gateway may reuse one message id for every response; the input-side counts then
     // tell different responses apart.
-    static std::string responseKey(std::string_view id, std::optional<std::string_view> requestId,
-                                   const Response& r)
+    static std::string responseKey(std::string_view id, std::optional<std::string_view> requestId, const Response& r)
     {
         std::string key(id);
         if (requestId) {

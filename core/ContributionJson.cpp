@@ -46,8 +46,7 @@ void writeDay(JsonWriter& out, const DayBucket& d)
 }
 
 // Reads key of obj into out with reader; false when the key is missing or of the wrong type.
-template <typename T, typename Reader>
-bool field(object obj, std::string_view key, T& out, Reader reader)
+template <typename T, typename Reader> bool field(object obj, std::string_view key, T& out, Reader reader)
 {
     element value;
     return !obj.at_key(key).get(value) && reader(value, out);
@@ -94,8 +93,7 @@ bool readDay(element value, DayBucket& d)
            field(obj, "cost", d.cost, readNumber) && field(obj, "tokens", d.tokens, readNumber);
 }
 
-template <typename T, typename Reader>
-bool readMap(element value, std::map<std::string, T>& out, Reader reader)
+template <typename T, typename Reader> bool readMap(element value, std::map<std::string, T>& out, Reader reader)
 {
     object obj;
     if (value.get_object().get(obj))
@@ -206,10 +204,10 @@ std::optional<FileContribution> decode(element value)
         field(obj, "assistantMessages", c.assistantMessages, readInteger) &&
         field(obj, "tokensIn", c.tokensIn, readNumber) && field(obj, "tokensOut", c.tokensOut, readNumber) &&
         field(obj, "cacheRead", c.cacheRead, readNumber) && field(obj, "cacheWrite", c.cacheWrite, readNumber) &&
-        field(obj, "linesAdded", c.linesAdded, readInteger) && field(obj, "linesRemoved", c.linesRemoved, readInteger) &&
-        field(obj, "cost", c.cost, readNumber) && field(obj, "editedFiles", c.editedFiles, readStringSet) &&
-        optionalNumber(obj, "minTs", c.minTs) && optionalNumber(obj, "maxTs", c.maxTs) &&
-        field(obj, "perDay", c.perDay, readDays);
+        field(obj, "linesAdded", c.linesAdded, readInteger) &&
+        field(obj, "linesRemoved", c.linesRemoved, readInteger) && field(obj, "cost", c.cost, readNumber) &&
+        field(obj, "editedFiles", c.editedFiles, readStringSet) && optionalNumber(obj, "minTs", c.minTs) &&
+        optionalNumber(obj, "maxTs", c.maxTs) && field(obj, "perDay", c.perDay, readDays);
     if (!ok)
         return std::nullopt;
     return c;

@@ -19,12 +19,13 @@ bool isRealDirectory(const dirent& entry, const std::string& path)
         return true;
     if (entry.d_type != DT_UNKNOWN)
         return false;
-    struct stat st{};
+    struct stat st
+    {
+    };
     return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-void walk(const std::string& dirPath, const std::function<bool(std::string_view)>& keep,
-          std::vector<std::string>& out)
+void walk(const std::string& dirPath, const std::function<bool(std::string_view)>& keep, std::vector<std::string>& out)
 {
     std::unique_ptr<DIR, DirCloser> dir(opendir(dirPath.c_str()));
     if (!dir)

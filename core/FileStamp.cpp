@@ -4,7 +4,9 @@
 
 std::optional<FileStamp> FileStamp::of(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (stat(path.c_str(), &st) != 0)
         return std::nullopt;
     const double mtime = static_cast<double>(st.st_mtim.tv_sec) + static_cast<double>(st.st_mtim.tv_nsec) / 1e9;

@@ -28,7 +28,9 @@ std::optional<std::string_view> ParseScratch::Impl::readFile(const std::string& 
     Fd file{open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0)
         return std::nullopt;
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     const auto size = static_cast<size_t>(st.st_size);

@@ -31,8 +31,7 @@ namespace LineScanner {
 
 /// Calls onLine with every line of bytes split at line-feed bytes (the line feed itself excluded, a last line
 /// without one included). Empty lines are passed too; callers skip them.
-template <typename OnLine>
-void forEachLine(std::string_view bytes, OnLine&& onLine)
+template <typename OnLine> void forEachLine(std::string_view bytes, OnLine&& onLine)
 {
     const char* p = bytes.data();
     const char* end = p + bytes.size();

@@ -35,7 +35,10 @@ std::optional<CacheEntry> decodeEntry(element value)
 
 } // namespace
 
-std::string ParseCache::url() { return DataDirectory::file("parse-cache.json"); }
+std::string ParseCache::url()
+{
+    return DataDirectory::file("parse-cache.json");
+}
 
 std::optional<std::string> ParseCache::encode(const ParseCache& cache)
 {

@@ -64,11 +64,7 @@ struct ParseCache
 namespace StatsEngine {
 
 /// Which reader a log file needs.
-enum class LogKind
-{
-    Claude,
-    Codex
-};
+enum class LogKind { Claude, Codex };
 
 /// A fresh parse of one log file with the reader of its kind.
 FileContribution parseLog(const std::string& path, LogKind kind, ParseScratch& scratch);

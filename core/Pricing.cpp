@@ -68,7 +68,10 @@ std::string lowered(std::string_view text)
     return out;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 std::string_view withoutDateSuffix(std::string_view id)
 {

@@ -15,7 +15,10 @@ constexpr std::array<double, 5> kActiveDays{5, 20, 50, 120, 300};
 constexpr std::array<double, 10> kPercentileScores{0, 15, 30, 45, 55, 65, 75, 85, 92, 99};
 constexpr std::array<double, 10> kPercentiles{99, 82, 63, 46, 33, 21, 12, 6, 3, 1};
 
-double nonZero(double divisor) { return divisor == 0 ? 1 : divisor; }
+double nonZero(double divisor)
+{
+    return divisor == 0 ? 1 : divisor;
+}
 
 double nightShare(std::span<const int64_t> byHour)
 {
@@ -52,9 +55,8 @@ double band(double x, std::span<const double> t)
 
 int64_t crackedScore(double lines, double tokensOut, double sessions, double longestStreak, double activeDays)
 {
-    const double s = 0.3 * band(lines, kLines) + 0.25 * band(tokensOut, kTokensOut) +
-                     0.2 * band(sessions, kSessions) + 0.15 * band(longestStreak, kStreak) +
-                     0.1 * band(activeDays, kActiveDays);
+    const double s = 0.3 * band(lines, kLines) + 0.25 * band(tokensOut, kTokensOut) + 0.2 * band(sessions, kSessions) +
+                     0.15 * band(longestStreak, kStreak) + 0.1 * band(activeDays, kActiveDays);
     return static_cast<int64_t>(std::round(std::min(s * 100, 99.0)));
 }
 

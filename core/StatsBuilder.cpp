@@ -50,7 +50,9 @@ LogLocations LogLocations::defaults(const std::optional<std::string>& dir)
 
 std::optional<StatsBuilder::CacheFileId> StatsBuilder::identify(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (stat(path.c_str(), &st) != 0)
         return std::nullopt;
     return CacheFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),

@@ -8,11 +8,11 @@
 namespace StatsCache {
 namespace {
 
+using ContributionJson::readInteger;
+using ContributionJson::readNumber;
 using simdjson::dom::array;
 using simdjson::dom::element;
 using simdjson::dom::object;
-using ContributionJson::readInteger;
-using ContributionJson::readNumber;
 
 void writeOptional(JsonWriter& out, std::string_view key, const std::optional<std::string>& value)
 {
@@ -61,8 +61,7 @@ void writeBadge(JsonWriter& out, const Badge& b)
 }
 
 // Every integer and double field in declaration order, so that encoding and decoding share one list.
-template <typename S, typename Visit>
-void scalarFields(S& s, Visit&& visit)
+template <typename S, typename Visit> void scalarFields(S& s, Visit&& visit)
 {
     visit("daysSpan", s.daysSpan);
     visit("logFiles", s.logFiles);
@@ -90,9 +89,18 @@ void scalarFields(S& s, Visit&& visit)
     visit("streakCurrent", s.streakCurrent);
 }
 
-bool readValue(element value, int64_t& out) { return readInteger(value, out); }
-bool readValue(element value, double& out) { return readNumber(value, out); }
-bool readValue(element value, bool& out) { return !value.get_bool().get(out); }
+bool readValue(element value, int64_t& out)
+{
+    return readInteger(value, out);
+}
+bool readValue(element value, double& out)
+{
+    return readNumber(value, out);
+}
+bool readValue(element value, bool& out)
+{
+    return !value.get_bool().get(out);
+}
 bool readValue(element value, std::string& out)
 {
     std::string_view s;
@@ -102,8 +110,7 @@ bool readValue(element value, std::string& out)
     return true;
 }
 
-template <typename T>
-bool required(object obj, std::string_view key, T& out)
+template <typename T> bool required(object obj, std::string_view key, T& out)
 {
     element value;
     return !obj.at_key(key).get(value) && readValue(value, out);
@@ -166,7 +173,10 @@ bool readHours(object obj, std::array<int64_t, 24>& out)
 
 } // namespace
 
-std::string url() { return DataDirectory::file("stats-cache.json"); }
+std::string url()
+{
+    return DataDirectory::file("stats-cache.json");
+}
 
 std::optional<std::string> encode(const Stats& stats)
 {

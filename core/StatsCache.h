@@ -20,10 +20,16 @@ std::optional<Stats> decode(std::string_view json);
 
 /// Writes the record atomically; false when nothing was written (the old file then stays whole).
 bool save(const Stats& stats, const std::string& path);
-inline bool save(const Stats& stats) { return save(stats, url()); }
+inline bool save(const Stats& stats)
+{
+    return save(stats, url());
+}
 
 /// The record stored at path, or absent when it cannot be read or decoded.
 std::optional<Stats> load(const std::string& path);
-inline std::optional<Stats> load() { return load(url()); }
+inline std::optional<Stats> load()
+{
+    return load(url());
+}
 
 } // namespace StatsCache

@@ -1,8 +1,8 @@
 #include "core/TimeKit.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
@@ -42,7 +42,10 @@ int64_t daysFromCivil(int64_t y, int64_t m, int64_t d)
     return era * 146097 + doe - 719468;
 }
 
-bool isLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeap(int64_t y)
+{
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int64_t y, int64_t m)
 {
@@ -140,8 +143,7 @@ std::optional<double> epoch(std::string_view text)
     const auto offset = zoneOffsetSeconds(in);
     if (!offset || !in.atEnd())
         return std::nullopt;
-    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 ||
-        second > 59)
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
     const int64_t whole = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - *offset;
     return static_cast<double>(whole) + fraction;

@@ -42,28 +42,64 @@ static_assert(tableInKeyOrder(), "spec() indexes the table by key");
 constexpr int kLastSprite = 5;
 constexpr int kLastAccent = 5;
 
-QSettings store() { return QSettings(QStringLiteral("Korvel"), QStringLiteral("Korvel")); }
+QSettings store()
+{
+    return QSettings(QStringLiteral("Korvel"), QStringLiteral("Korvel"));
+}
 
-QString name(PrefKey key) { return QString::fromLatin1(spec(key).name); }
+QString name(PrefKey key)
+{
+    return QString::fromLatin1(spec(key).name);
+}
 
-QVariant value(PrefKey key) { return store().value(name(key)); }
+QVariant value(PrefKey key)
+{
+    return store().value(name(key));
+}
 
-void set(PrefKey key, const QVariant& v) { store().setValue(name(key), v); }
+void set(PrefKey key, const QVariant& v)
+{
+    store().setValue(name(key), v);
+}
 
-bool flagOrTrue(PrefKey key) { return has(key) ? flag(key) : true; }
+bool flagOrTrue(PrefKey key)
+{
+    return has(key) ? flag(key) : true;
+}
 
-int clampedIndex(PrefKey key, int last) { return static_cast<int>(std::clamp<int64_t>(integer(key), 0, last)); }
+int clampedIndex(PrefKey key, int last)
+{
+    return static_cast<int>(std::clamp<int64_t>(integer(key), 0, last));
+}
 
 } // namespace
 
-std::span<const PrefSpec> table() { return kTable; }
+std::span<const PrefSpec> table()
+{
+    return kTable;
+}
 
-const PrefSpec& spec(PrefKey key) { return kTable[static_cast<size_t>(key)]; }
+const PrefSpec& spec(PrefKey key)
+{
+    return kTable[static_cast<size_t>(key)];
+}
 
-bool has(PrefKey key) { return store().contains(name(key)); }
-int64_t integer(PrefKey key) { return value(key).toLongLong(); }
-double real(PrefKey key) { return value(key).toDouble(); }
-bool flag(PrefKey key) { return value(key).toBool(); }
+bool has(PrefKey key)
+{
+    return store().contains(name(key));
+}
+int64_t integer(PrefKey key)
+{
+    return value(key).toLongLong();
+}
+double real(PrefKey key)
+{
+    return value(key).toDouble();
+}
+bool flag(PrefKey key)
+{
+    return value(key).toBool();
+}
 
 std::optional<QString> text(PrefKey key)
 {
@@ -73,15 +109,39 @@ std::optional<QString> text(PrefKey key)
     return v.toString();
 }
 
-void setInteger(PrefKey key, int64_t v) { set(key, QVariant::fromValue<qlonglong>(v)); }
-void setReal(PrefKey key, double v) { set(key, v); }
-void setFlag(PrefKey key, bool v) { set(key, v); }
-void setText(PrefKey key, const QString& v) { set(key, v); }
-void remove(PrefKey key) { store().remove(name(key)); }
+void setInteger(PrefKey key, int64_t v)
+{
+    set(key, QVariant::fromValue<qlonglong>(v));
+}
+void setReal(PrefKey key, double v)
+{
+    set(key, v);
+}
+void setFlag(PrefKey key, bool v)
+{
+    set(key, v);
+}
+void setText(PrefKey key, const QString& v)
+{
+    set(key, v);
+}
+void remove(PrefKey key)
+{
+    store().remove(name(key));
+}
 
-int64_t wingStat() { return has(PrefKey::WingStat) ? integer(PrefKey::WingStat) : 0; }
-bool streakProtection() { return flagOrTrue(PrefKey::StreakProtection); }
-bool leaderboardOptIn() { return flagOrTrue(PrefKey::LeaderboardOptIn); }
+int64_t wingStat()
+{
+    return has(PrefKey::WingStat) ? integer(PrefKey::WingStat) : 0;
+}
+bool streakProtection()
+{
+    return flagOrTrue(PrefKey::StreakProtection);
+}
+bool leaderboardOptIn()
+{
+    return flagOrTrue(PrefKey::LeaderboardOptIn);
+}
 
 double notchFlare()
 {
@@ -101,9 +161,18 @@ double expandedRound()
     return r == 0 ? 16 : r + 3;
 }
 
-int spriteKind() { return clampedIndex(PrefKey::SpriteKind, kLastSprite); }
-int accentTheme() { return clampedIndex(PrefKey::AccentTheme, kLastAccent); }
-int64_t cardBackground() { return integer(PrefKey::CardBackground); }
+int spriteKind()
+{
+    return clampedIndex(PrefKey::SpriteKind, kLastSprite);
+}
+int accentTheme()
+{
+    return clampedIndex(PrefKey::AccentTheme, kLastAccent);
+}
+int64_t cardBackground()
+{
+    return integer(PrefKey::CardBackground);
+}
 
 void resetNotchAlignment()
 {

@@ -7,8 +7,7 @@
 #include <span>
 
 /// Every preference Korvel keeps, each declared once in the key table of Prefs.cpp.
-enum class PrefKey
-{
+enum class PrefKey {
     WingStat,
     SpriteKind,
     AccentTheme,
@@ -29,8 +28,7 @@ enum class PrefKey
     LastSyncSignature,
 };
 
-enum class PrefType
-{
+enum class PrefType {
     Integer,
     Double,
     Bool,

@@ -23,8 +23,8 @@ std::string rollout(std::string_view model, std::string_view day, int input, int
            "\n" +
            R"({"timestamp":")" + ts +
            R"(","type":"event_msg","payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":)" +
-           std::to_string(input) + R"(,"cached_input_tokens":)" + std::to_string(cached) +
-           R"(,"output_tokens":)" + std::to_string(output) + "}}}}\n";
+           std::to_string(input) + R"(,"cached_input_tokens":)" + std::to_string(cached) + R"(,"output_tokens":)" +
+           std::to_string(output) + "}}}}\n";
 }
 
 std::string crlf(std::string_view text)
@@ -58,7 +58,8 @@ TEST(CodexCommandTest, PrintsTheWholeReportOverAFixtureTree)
 {
     TempDir home;
     home.write(".codex/sessions/2025/05/01/rollout-a.jsonl", rollout("gpt-5", "2025-05-01", 1000, 800, 50));
-    home.write(".codex/sessions/2025/05/02/rollout-b.jsonl", crlf(rollout("gpt-5.5-codex", "2025-05-02", 3000, 0, 100)));
+    home.write(".codex/sessions/2025/05/02/rollout-b.jsonl",
+               crlf(rollout("gpt-5.5-codex", "2025-05-02", 3000, 0, 100)));
     home.write(".codex/sessions/2025/05/03/rollout-c.jsonl", "\xff\xfe not utf-8\n");
     home.write(".codex/sessions/2025/05/03/rollout-d.json", rollout("gpt-5", "2025-05-09", 1, 1, 1));
     home.write(".codex/sessions/2025/05/03/notes.jsonl", rollout("gpt-5", "2025-05-09", 1, 1, 1));

@@ -28,7 +28,10 @@ protected:
     }
 };
 
-QColor at(const QImage& image, int x, int y) { return QColor(image.pixel(x, y)); }
+QColor at(const QImage& image, int x, int y)
+{
+    return QColor(image.pixel(x, y));
+}
 
 } // namespace
 
@@ -39,8 +42,8 @@ TEST_F(DebugRenderTest, CardIsWrittenAtShareSize)
     const QImage card(QString::fromStdString(out("card.png")));
     ASSERT_FALSE(card.isNull()) << run.out << run.err;
     EXPECT_EQ(card.size(), QSize(1200, 630));
-    EXPECT_EQ(run.out, "wrote " + std::to_string(QFile(QString::fromStdString(out("card.png"))).size()) +
-                           " bytes to " + out("card.png") + "\n");
+    EXPECT_EQ(run.out, "wrote " + std::to_string(QFile(QString::fromStdString(out("card.png"))).size()) + " bytes to " +
+                           out("card.png") + "\n");
 }
 
 TEST_F(DebugRenderTest, SpritesFilmstripHasSixRowsOfFourFrames)

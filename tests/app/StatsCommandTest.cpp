@@ -31,8 +31,9 @@ std::string edit(const std::string& ts, int added, int removed)
 
 std::string prompt(const std::string& ts)
 {
-    return R"({"type":"user","timestamp":")" + ts + R"(","message":{"role":"user","content":"go"}})"
-                                                    "\n";
+    return R"({"type":"user","timestamp":")" + ts +
+           R"(","message":{"role":"user","content":"go"}})"
+           "\n";
 }
 
 std::string reply(const std::string& ts, int output)
@@ -57,10 +58,11 @@ protected:
 
     void pastTree()
     {
-        home.write(".claude/projects/app/s1.jsonl", prompt("2025-04-01T22:30:00Z") + edit("2025-04-01T22:31:00Z", 3, 1) +
-                                                        reply("2025-04-01T22:32:00Z", 200) +
-                                                        reply("2025-04-01T22:32:00Z", 400));
-        home.write(".claude/projects/app/s2.jsonl", prompt("2025-04-02T23:30:00Z") + edit("2025-04-03T08:00:00Z", 2, 0));
+        home.write(".claude/projects/app/s1.jsonl",
+                   prompt("2025-04-01T22:30:00Z") + edit("2025-04-01T22:31:00Z", 3, 1) +
+                       reply("2025-04-01T22:32:00Z", 200) + reply("2025-04-01T22:32:00Z", 400));
+        home.write(".claude/projects/app/s2.jsonl",
+                   prompt("2025-04-02T23:30:00Z") + edit("2025-04-03T08:00:00Z", 2, 0));
         home.write(".claude/projects/.hidden/s3.jsonl", prompt("2025-04-05T10:00:00Z"));
         home.write(".claude/projects/app/notes.txt", prompt("2025-04-05T10:00:00Z"));
     }
@@ -95,14 +97,14 @@ TEST_F(StatsCommandTest, FullReportInThreeZones)
                                "sessions 2\n";
     const std::string tail = "tokensOut 400.0\n"
                              "topModel Opus 4.6\n";
-    EXPECT_EQ(figures(korvel(home, {"--stats"}, "UTC").out),
-              "score 10\n" + common + "streakLongest 3 current 0 activeDays 3\n" + tail +
-                  "percentile 88\n"
-                  "since 2025-04-01 until 2025-04-03 daysSpan 2\n"
-                  "prompts 2\n"
-                  "todayLines 0 todayCost 0.0 codedToday false\n"
-                  "todayTokens 0.0 weekTokens 0.0\n"
-                  "badges First Blood\n");
+    EXPECT_EQ(figures(korvel(home, {"--stats"}, "UTC").out), "score 10\n" + common +
+                                                                 "streakLongest 3 current 0 activeDays 3\n" + tail +
+                                                                 "percentile 88\n"
+                                                                 "since 2025-04-01 until 2025-04-03 daysSpan 2\n"
+                                                                 "prompts 2\n"
+                                                                 "todayLines 0 todayCost 0.0 codedToday false\n"
+                                                                 "todayTokens 0.0 weekTokens 0.0\n"
+                                                                 "badges First Blood\n");
     // East of Greenwich the first evening falls on the next morning: one active day fewer.
     EXPECT_EQ(figures(korvel(home, {"--stats"}, "Asia/Tokyo").out),
               "score 9\n" + common + "streakLongest 2 current 0 activeDays 2\n" + tail +
@@ -127,10 +129,9 @@ TEST_F(StatsCommandTest, WarmCacheAndChangedTreesGiveFreshFigures)
     pastTree();
     const std::string cold = figures(korvel(home, {"--stats"}).out);
     EXPECT_EQ(figures(korvel(home, {"--stats"}).out), cold);
-    home.write(".claude/projects/app/s2.jsonl",
-               prompt("2025-04-02T23:30:00Z") + edit("2025-04-03T08:00:00Z", 2, 0) + edit("2025-04-03T09:00:00Z", 4, 0));
-    EXPECT_NE(figures(korvel(home, {"--stats"}).out).find("linesAdded 9 linesRemoved 1 total 10\n"),
-              std::string::npos);
+    home.write(".claude/projects/app/s2.jsonl", prompt("2025-04-02T23:30:00Z") + edit("2025-04-03T08:00:00Z", 2, 0) +
+                                                    edit("2025-04-03T09:00:00Z", 4, 0));
+    EXPECT_NE(figures(korvel(home, {"--stats"}).out).find("linesAdded 9 linesRemoved 1 total 10\n"), std::string::npos);
     std::remove((home.path() + "/.claude/projects/app/s1.jsonl").c_str());
     const std::string afterDelete = figures(korvel(home, {"--stats"}).out);
     EXPECT_NE(afterDelete.find("sessions 1\n"), std::string::npos) << afterDelete;

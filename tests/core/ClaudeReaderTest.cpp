@@ -1,4 +1,5 @@
 #include "core/ClaudeReader.h"
+
 #include "core/Pricing.h"
 #include "core/TimeKit.h"
 #include "tests/support/TempDir.h"
@@ -56,8 +57,7 @@ TEST_F(ClaudeReaderTest, PromptsAreTypedUserTextOnly)
     EXPECT_EQ(prompts(R"({"type":"user","isMeta":true,"message":{"content":"hi"}})"), 0);
     EXPECT_EQ(prompts(R"({"type":"user","isSidechain":true,"message":{"content":"hi"}})"), 0);
     EXPECT_EQ(prompts(R"({"type":"user","isMeta":"yes","message":{"content":"hi"}})"), 1);
-    EXPECT_EQ(prompts(R"({"type":"user","message":{"content":[{"type":"tool_result"},{"type":"tool_result"}]}})"),
-              0);
+    EXPECT_EQ(prompts(R"({"type":"user","message":{"content":[{"type":"tool_result"},{"type":"tool_result"}]}})"), 0);
     EXPECT_EQ(prompts(R"({"type":"user","message":{"content":[{"type":"tool_result"},{"type":"text"}]}})"), 1);
     EXPECT_EQ(prompts(R"({"type":"user","message":{"content":[{"type":"tool_result"},7]}})"), 1);
     EXPECT_EQ(prompts(R"({"type":"user","message":{"content":[{"type":"tool_result"},{"type":3}]}})"), 1);
@@ -115,8 +115,8 @@ TEST_F(ClaudeReaderTest, OddModelsAndNumbersAreTakenAsTheyCome)
 TEST_F(ClaudeReaderTest, RepeatedResponseLinesCountOnce)
 {
     // One response written as three lines (one per content block) with the same id, request and usage.
-    const std::string three = assistant("msg_1", "req_1", 10, 5) + assistant("msg_1", "req_1", 10, 5) +
-                              assistant("msg_1", "req_1", 10, 5);
+    const std::string three =
+        assistant("msg_1", "req_1", 10, 5) + assistant("msg_1", "req_1", 10, 5) + assistant("msg_1", "req_1", 10, 5);
     const auto c = parse(three);
     EXPECT_EQ(c.assistantMessages, 1);
     EXPECT_EQ(c.models.at("claude-sonnet-4-5").messages, 1);

@@ -1,4 +1,5 @@
 #include "core/CodexParser.h"
+
 #include "core/Pricing.h"
 #include "core/TimeKit.h"
 #include "tests/support/TempDir.h"
@@ -64,14 +65,14 @@ TEST_F(CodexParserTest, LastTokenTotalsGoToTheLastModel)
 
 TEST_F(CodexParserTest, UnusableTokenEventsChangeNothing)
 {
-    const auto c =
-        parse(tokens(100, 0, 5) +
-              R"({"payload":{"type":"token_count","info":null}})"
-              "\n"
-              R"({"payload":{"type":"token_count","info":{"total_token_usage":[]}}})"
-              "\n"
-              R"({"payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":"7","output_tokens":3}}}})"
-              "\n");
+    const auto c = parse(
+        tokens(100, 0, 5) +
+        R"({"payload":{"type":"token_count","info":null}})"
+        "\n"
+        R"({"payload":{"type":"token_count","info":{"total_token_usage":[]}}})"
+        "\n"
+        R"({"payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":"7","output_tokens":3}}}})"
+        "\n");
     EXPECT_EQ(c.tokensIn, 0) << "the last usable event counts, with a string taken as 0";
     EXPECT_EQ(c.tokensOut, 3);
     EXPECT_TRUE(parse(R"({"payload":{"type":"token_count","info":null}})").models.empty());

@@ -29,8 +29,8 @@ TEST(FindLogFilesTest, ListsJsonlEntriesAtAnyDepthSkippingHiddenOnes)
     dir.mkdir("projects/p2/folder.jsonl/inside");
     dir.write("projects/p2/folder.jsonl/g.jsonl", "");
     EXPECT_EQ(sorted(StatsEngine::findLogFiles(root)),
-              (std::vector<std::string>{root + "/p1/a.jsonl", root + "/p1/deep/er/b.jsonl",
-                                        root + "/p2/folder.jsonl", root + "/p2/folder.jsonl/g.jsonl"}));
+              (std::vector<std::string>{root + "/p1/a.jsonl", root + "/p1/deep/er/b.jsonl", root + "/p2/folder.jsonl",
+                                        root + "/p2/folder.jsonl/g.jsonl"}));
 }
 
 TEST(FindLogFilesTest, MissingRootsAndEmptyFoldersGiveNothing)

@@ -1,4 +1,5 @@
 #include "core/ParseCache.h"
+
 #include "core/AtomicFile.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZoneGuard.h"

@@ -1,5 +1,6 @@
-#include "core/AtomicFile.h"
 #include "core/StatsBuilder.h"
+
+#include "core/AtomicFile.h"
 #include "core/TimeKit.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZoneGuard.h"
@@ -19,16 +20,18 @@ std::string edit(std::string_view ts, int added, std::string_view file = "/src/a
            std::string(file) + R"(","structuredPatch":[{"lines":[)" + lines + "]}]}}\n";
 }
 
-std::string reply(std::string_view ts, std::string_view model, double in, double out, double read = 0,
-                  double write = 0)
+std::string reply(std::string_view ts, std::string_view model, double in, double out, double read = 0, double write = 0)
 {
-    return R"({"type":"assistant","timestamp":")" + std::string(ts) + R"(","message":{"model":")" +
-           std::string(model) + R"(","usage":{"input_tokens":)" + std::to_string(in) + R"(,"output_tokens":)" +
-           std::to_string(out) + R"(,"cache_read_input_tokens":)" + std::to_string(read) +
-           R"(,"cache_creation_input_tokens":)" + std::to_string(write) + "}}}\n";
+    return R"({"type":"assistant","timestamp":")" + std::string(ts) + R"(","message":{"model":")" + std::string(model) +
+           R"(","usage":{"input_tokens":)" + std::to_string(in) + R"(,"output_tokens":)" + std::to_string(out) +
+           R"(,"cache_read_input_tokens":)" + std::to_string(read) + R"(,"cache_creation_input_tokens":)" +
+           std::to_string(write) + "}}}\n";
 }
 
-std::string at(std::string_view day, std::string_view time = "12:00:00") { return std::string(day) + "T" + std::string(time) + "Z"; }
+std::string at(std::string_view day, std::string_view time = "12:00:00")
+{
+    return std::string(day) + "T" + std::string(time) + "Z";
+}
 
 class StatsBuilderTest : public ::testing::Test
 {
@@ -172,11 +175,15 @@ TEST_F(StatsBuilderTest, ParseCacheIsPrunedAndSavedOnlyWhenSomethingChanged)
     const std::string a = transcript("a", edit(at("2025-06-15"), 2));
     transcript("b", edit(at("2025-06-15"), 3));
     EXPECT_EQ(build().linesAdded, 5);
-    struct stat first{};
+    struct stat first
+    {
+    };
     ASSERT_EQ(stat(where.parseCachePath.c_str(), &first), 0);
 
     EXPECT_EQ(build().linesAdded, 5);
-    struct stat second{};
+    struct stat second
+    {
+    };
     ASSERT_EQ(stat(where.parseCachePath.c_str(), &second), 0);
     EXPECT_EQ(first.st_ino, second.st_ino) << "an unchanged tree leaves the cache file alone";
     EXPECT_EQ(first.st_mtim.tv_nsec, second.st_mtim.tv_nsec);
@@ -224,7 +231,7 @@ TEST_F(StatsBuilderTest, ResultsDoNotDependOnTheMemoryOfEarlierBuilds)
 {
     for (int i = 0; i < 40; ++i)
         transcript("t" + std::to_string(i), edit(at("2025-06-1" + std::to_string(i % 6)), i) +
-                                                 reply(at("2025-06-14"), "claude-opus-4-6", 3.3 * i, 1.7 * i));
+                                                reply(at("2025-06-14"), "claude-opus-4-6", 3.3 * i, 1.7 * i));
     const Stats cold = build();
     EXPECT_EQ(build(), cold);
     EXPECT_EQ(buildFresh(), cold);

@@ -1,4 +1,5 @@
 #include "core/StatsCache.h"
+
 #include "core/AtomicFile.h"
 #include "core/Score.h"
 #include "tests/support/TempDir.h"

@@ -1,4 +1,5 @@
 #include "core/TimeKit.h"
+
 #include "tests/support/ZoneGuard.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #include "prefs/Prefs.h"
+
 #include "tests/support/PrefsGuard.h"
 
 #include <gtest/gtest.h>

@@ -13,13 +13,16 @@ namespace Accent {
 const std::vector<AccentTheme>& all()
 {
     static const std::vector<AccentTheme> themes{
-        {"Cobalt", QColor(61, 123, 240), QColor(47, 95, 208)},  {"Lime", QColor(184, 255, 46), QColor(127, 191, 31)},
+        {"Cobalt", QColor(61, 123, 240), QColor(47, 95, 208)},   {"Lime", QColor(184, 255, 46), QColor(127, 191, 31)},
         {"Magenta", QColor(255, 77, 166), QColor(204, 46, 127)}, {"Amber", QColor(255, 176, 32), QColor(204, 138, 16)},
         {"Cyan", QColor(34, 211, 238), QColor(20, 155, 176)},    {"Violet", QColor(139, 92, 246), QColor(109, 63, 208)},
     };
     return themes;
 }
 
-const AccentTheme& current() { return all()[static_cast<size_t>(Prefs::accentTheme())]; }
+const AccentTheme& current()
+{
+    return all()[static_cast<size_t>(Prefs::accentTheme())];
+}
 
 } // namespace Accent

@@ -10,7 +10,10 @@ const QString kFamily = QStringLiteral("Departure Mono");
 
 } // namespace
 
-void registerFont() { pixelFontAvailable(); }
+void registerFont()
+{
+    pixelFontAvailable();
+}
 
 bool pixelFontAvailable()
 {

@@ -1,6 +1,7 @@
+#include "ui/look/Accent.h"
+
 #include "prefs/Prefs.h"
 #include "tests/support/PrefsGuard.h"
-#include "ui/look/Accent.h"
 #include "ui/look/Font.h"
 #include "ui/look/Theme.h"
 

@@ -5,8 +5,8 @@
 TEST(FmtTest, NumbersShrinkWithTheirMagnitude)
 {
     const std::pair<double, const char*> cases[] = {
-        {0.4, "0"},       {42, "42"},        {999, "999"},       {999.6, "1000"},   {-7.5, "-8"},
-        {1000, "1.0k"},   {1234, "1.2k"},    {9999, "10.0k"},    {10000, "10k"},    {12345, "12k"},
+        {0.4, "0"},        {42, "42"},        {999, "999"},    {999.6, "1000"}, {-7.5, "-8"},
+        {1000, "1.0k"},    {1234, "1.2k"},    {9999, "10.0k"}, {10000, "10k"},  {12345, "12k"},
         {999999, "1000k"}, {1500000, "1.5M"}, {2.5e9, "2.5B"},
     };
     for (const auto& [value, text] : cases)
@@ -16,8 +16,8 @@ TEST(FmtTest, NumbersShrinkWithTheirMagnitude)
 TEST(FmtTest, MoneyInDollars)
 {
     const std::pair<double, const char*> cases[] = {
-        {0, "$0.00"}, {0.42, "$0.42"}, {9.99, "$9.99"}, {10, "$10"}, {999, "$999"}, {999.6, "$1000"},
-        {1000, "$1.0k"}, {1530, "$1.5k"},
+        {0, "$0.00"},  {0.42, "$0.42"},  {9.99, "$9.99"}, {10, "$10"},
+        {999, "$999"}, {999.6, "$1000"}, {1000, "$1.0k"}, {1530, "$1.5k"},
     };
     for (const auto& [value, text] : cases)
         EXPECT_EQ(Fmt::money(value), QString::fromLatin1(text)) << value;
