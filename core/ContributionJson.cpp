@@ -66,18 +66,6 @@ bool readStringSet(element value, std::set<std::string>& out)
     return true;
 }
 
-bool readHours(element value, std::array<int64_t, 24>& out)
-{
-    array items;
-    if (value.get_array().get(items) || items.size() != out.size())
-        return false;
-    size_t i = 0;
-    for (const element item : items)
-        if (!readInteger(item, out[i++]))
-            return false;
-    return true;
-}
-
 bool readModel(element value, ModelAcc& m)
 {
     object obj;
@@ -127,6 +115,18 @@ bool readInteger(element value, int64_t& out)
     if (value.is_int64())
         return !value.get_int64().get(out);
     return false;
+}
+
+bool readHours(element value, std::array<int64_t, 24>& out)
+{
+    array items;
+    if (value.get_array().get(items) || items.size() != out.size())
+        return false;
+    size_t i = 0;
+    for (const element item : items)
+        if (!readInteger(item, out[i++]))
+            return false;
+    return true;
 }
 
 bool readNumber(element value, double& out)

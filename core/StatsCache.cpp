@@ -110,6 +110,11 @@ bool readValue(element value, std::string& out)
     return true;
 }
 
+bool readValue(element value, std::array<int64_t, 24>& out)
+{
+    return ContributionJson::readHours(value, out);
+}
+
 template <typename T> bool required(object obj, std::string_view key, T& out)
 {
     element value;
@@ -156,18 +161,6 @@ bool readList(object obj, std::string_view key, std::vector<T>& out, Reader read
             return false;
         out.push_back(std::move(value));
     }
-    return true;
-}
-
-bool readHours(object obj, std::array<int64_t, 24>& out)
-{
-    array items;
-    if (obj.at_key("byHour").get_array().get(items) || items.size() != out.size())
-        return false;
-    size_t i = 0;
-    for (const element item : items)
-        if (!readInteger(item, out[i++]))
-            return false;
     return true;
 }
 
@@ -224,7 +217,7 @@ std::optional<Stats> decode(std::string_view json)
     bool ok = optionalText(obj, "since", s.since) && optionalText(obj, "until", s.until) &&
               optionalText(obj, "topModel", s.topModel);
     scalarFields(s, [&](std::string_view key, auto& value) { ok = ok && required(obj, key, value); });
-    ok = ok && readHours(obj, s.byHour) && readList(obj, "models", s.models, readModel) &&
+    ok = ok && required(obj, "byHour", s.byHour) && readList(obj, "models", s.models, readModel) &&
          required(obj, "crackedScore", s.crackedScore) && required(obj, "percentile", s.percentile) &&
          readList(obj, "badges", s.badges, readBadge);
     if (!ok)
