@@ -79,9 +79,6 @@ int run(const Invocation& invocation, std::ostream& out, std::ostream& err)
     case Command::Codex:
         printCodexReport(CodexParser::aggregateAll(), out);
         break;
-    case Command::Application:
-        err << "korvel: the desktop application is not part of this build\n";
-        break;
     default:
         err << "korvel: this command is not part of this build yet\n";
         break;

@@ -10,6 +10,8 @@ cd "$root"
 
 packages=(g++ cmake ninja-build pkg-config tzdata libsimdjson-dev libgtest-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+# Only for the tests: an X server with a compositor, pointer control and screenshots for the overlay test.
+test_packages=(xvfb xauth x11-xserver-utils xdotool xcompmgr imagemagick)
 font_package=@proj-airi/font-departure-mono@0.10.2
 
 as_root() {
@@ -18,7 +20,7 @@ as_root() {
 
 install_missing() {
     local missing=()
-    for p in "${packages[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     if [ ${#missing[@]} -gt 0 ]; then
@@ -62,13 +64,13 @@ command=${1:-}
 [ $# -gt 0 ] && shift
 case "$command" in
 run)
-    install_missing
+    install_missing "${packages[@]}"
     fetch_font
     build build
     exec build/app/korvel "$@"
     ;;
 test)
-    install_missing
+    install_missing "${packages[@]}" "${test_packages[@]}"
     fetch_font
     build build
     ctest --test-dir build --output-on-failure -j2

@@ -1,15 +1,21 @@
 #include "ui/notch/NotchContentView.h"
 
 #include "prefs/Prefs.h"
+#include "ui/card/CardRenderer.h"
 #include "ui/look/Accent.h"
 #include "ui/look/Fmt.h"
 #include "ui/look/Font.h"
 #include "ui/look/Theme.h"
+#include "ui/notch/CardPreview.h"
 #include "ui/notch/NotchShape.h"
 #include "ui/notch/Sprites.h"
 
+#include <QContextMenuEvent>
 #include <QFontMetricsF>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <algorithm>
 #include <cmath>
 
@@ -21,11 +27,28 @@ constexpr double kSpriteBoxWidth = 34;
 constexpr double kWingTextPadding = 22;
 constexpr double kMinRightWingWidth = 66;
 constexpr double kWingFontSize = 13;
+constexpr int kAnimationSteps = 12;
+constexpr int kTickMs = 180;
+// Long enough that brushing past the edge does not fold the card away.
+constexpr int kCollapseDelayMs = 350;
+constexpr double kCardMargin = 14;
+constexpr double kCardGap = 6;
+constexpr double kButtonGap = 8;
+constexpr double kButtonRowGap = 10;
+constexpr double kButtonHeight = 30;
+constexpr double kLabelOffset = 38;
+constexpr double kLabelHeight = 16;
 
 QRectF notchBody(const QRectF& bounds)
 {
     const double flare = Prefs::notchFlare();
     return bounds.adjusted(flare, 0, -flare, 0);
+}
+
+void call(const std::function<void()>& callback)
+{
+    if (callback)
+        callback();
 }
 
 QColor celebrationWhite()
@@ -42,11 +65,21 @@ QColor amberShade()
 
 } // namespace
 
-NotchContentView::NotchContentView(QWidget* parent) : QWidget(parent)
+NotchContentView::NotchContentView(QWidget* parent)
+    : QWidget(parent), cardView(new CardPreview(this)), downloadBtn(makeButton(QStringLiteral("Download"))),
+      copyBtn(makeButton(QStringLiteral("Copy"))), refreshBtn(makeButton(QStringLiteral("Refresh"))),
+      configureBtn(makeButton(QStringLiteral("\u2699 Configure"))), protectLabel(makeProtectLabel())
 {
     // Everything outside the outline must stay see-through; paintContent clears and draws every pixel itself.
     setAttribute(Qt::WA_TranslucentBackground);
+    // The overlay must never pull keyboard focus away from the application the user is working in.
+    setFocusPolicy(Qt::NoFocus);
     resize(158, collapsedH);
+    cardView->hide();
+    restyleButtons();
+    connectButtons();
+    setupTimers();
+    startAnimating();
 }
 
 QString NotchContentView::wingValue(const Stats& stats)
@@ -103,10 +136,195 @@ QImage NotchContentView::renderImage() const
     return image;
 }
 
+void NotchContentView::setExpanded(bool expand)
+{
+    expanded = expand;
+    cardView->setVisible(expand);
+    for (QPushButton* button : {downloadBtn, copyBtn, refreshBtn, configureBtn})
+        button->setVisible(expand);
+    restyleButtons();
+    if (expand && stats) {
+        renderCard();
+        showProtectLabel();
+    } else {
+        protectLabel->hide();
+    }
+    layoutExpanded();
+    update();
+}
+
+void NotchContentView::refreshCard()
+{
+    if (expanded && stats)
+        renderCard();
+}
+
+NotchContentView::ExpandedLayout NotchContentView::expandedLayout() const
+{
+    const QRectF body = notchBody(QRectF(rect()));
+    const double x = body.left() + kCardMargin;
+    const double w = body.width() - 2 * kCardMargin;
+    ExpandedLayout layout;
+    layout.card = QRectF(x, stripH + kCardGap, w, w * CardRenderer::H / CardRenderer::W);
+    const double rowY = layout.card.bottom() + kButtonRowGap;
+    const double buttonW = (w - 3 * kButtonGap) / 4;
+    for (size_t i = 0; i < layout.buttons.size(); ++i)
+        layout.buttons[i] = QRectF(x + static_cast<double>(i) * (buttonW + kButtonGap), rowY, buttonW, kButtonHeight);
+    layout.label = QRectF(x, rowY + kLabelOffset, w, kLabelHeight);
+    return layout;
+}
+
+void NotchContentView::startAnimating()
+{
+    m_barTimer.start();
+}
+
+void NotchContentView::stopAnimating()
+{
+    m_barTimer.stop();
+}
+
+bool NotchContentView::isAnimating() const
+{
+    return m_barTimer.isActive();
+}
+
+void NotchContentView::tick()
+{
+    animFrame = (animFrame + 1) % kAnimationSteps;
+    if (celebrating) {
+        --celebrateFrames;
+        if (celebrateFrames < 1)
+            celebrating = false;
+    }
+    update();
+}
+
+bool NotchContentView::collapsePending() const
+{
+    return m_collapseWork.isActive();
+}
+
 void NotchContentView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     paintContent(p);
+}
+
+void NotchContentView::resizeEvent(QResizeEvent*)
+{
+    layoutExpanded();
+}
+
+void NotchContentView::enterEvent(QEnterEvent*)
+{
+    m_collapseWork.stop();
+    requestExpanded(true);
+}
+
+void NotchContentView::leaveEvent(QEvent*)
+{
+    m_collapseWork.start();
+}
+
+void NotchContentView::mousePressEvent(QMouseEvent* event)
+{
+    // Expanded, the buttons take the clicks; a right-click arrives as a context-menu event.
+    if (expanded || event->button() != Qt::LeftButton)
+        return;
+    if (rightWingRect().contains(event->position()))
+        call(onCycle);
+}
+
+void NotchContentView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (onContextMenu)
+        onContextMenu(event->globalPos());
+}
+
+void NotchContentView::setupTimers()
+{
+    m_barTimer.setInterval(kTickMs);
+    connect(&m_barTimer, &QTimer::timeout, this, &NotchContentView::tick);
+    m_collapseWork.setSingleShot(true);
+    m_collapseWork.setInterval(kCollapseDelayMs);
+    connect(&m_collapseWork, &QTimer::timeout, this, [this] { requestExpanded(false); });
+}
+
+void NotchContentView::requestExpanded(bool expand)
+{
+    if (onExpandChange)
+        onExpandChange(expand);
+}
+
+QPushButton* NotchContentView::makeButton(const QString& title)
+{
+    auto* button = new QPushButton(title, this);
+    button->setFlat(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setFont(Font::pixel(12));
+    button->hide();
+    return button;
+}
+
+QLabel* NotchContentView::makeProtectLabel()
+{
+    auto* label = new QLabel(this);
+    label->setFont(Font::pixel(11));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Theme::amber());
+    label->setPalette(palette);
+    label->hide();
+    return label;
+}
+
+void NotchContentView::connectButtons()
+{
+    connect(downloadBtn, &QPushButton::clicked, this, [this] { call(onDownload); });
+    connect(copyBtn, &QPushButton::clicked, this, [this] { call(onCopy); });
+    connect(refreshBtn, &QPushButton::clicked, this, [this] { call(onRefresh); });
+    connect(configureBtn, &QPushButton::clicked, this, [this] {
+        if (!onConfigure)
+            return;
+        // The menu it opens takes the pointer off the notch; the card must stay open behind it.
+        m_collapseWork.stop();
+        onConfigure(configureBtn);
+    });
+}
+
+// The buttons follow the accent, which may have changed since the last expansion.
+void NotchContentView::restyleButtons()
+{
+    const QString sheet =
+        QStringLiteral("QPushButton { background-color: #14161D; border: none; border-radius: 6px; color: %1; }")
+            .arg(Accent::current().color.name());
+    for (QPushButton* button : {downloadBtn, copyBtn, refreshBtn, configureBtn})
+        button->setStyleSheet(sheet);
+}
+
+void NotchContentView::renderCard()
+{
+    cardView->setImage(CardRenderer::image(*stats));
+}
+
+void NotchContentView::showProtectLabel()
+{
+    protectLabel->setVisible(amber);
+    if (amber)
+        protectLabel->setText(
+            QStringLiteral("protect your %1d streak \u2014 you haven't shipped today").arg(stats->streakCurrent));
+}
+
+void NotchContentView::layoutExpanded()
+{
+    if (!expanded)
+        return;
+    const ExpandedLayout layout = expandedLayout();
+    cardView->setGeometry(layout.card.toRect());
+    const std::array<QPushButton*, 4> buttons{downloadBtn, copyBtn, refreshBtn, configureBtn};
+    for (size_t i = 0; i < buttons.size(); ++i)
+        buttons[i]->setGeometry(layout.buttons[i].toRect());
+    protectLabel->setGeometry(layout.label.toRect());
 }
 
 const SpriteDef& NotchContentView::shownSprite() const

@@ -4,16 +4,24 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPoint>
 #include <QRectF>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
+#include <array>
+#include <functional>
 #include <optional>
 
+class CardPreview;
+class QLabel;
 class QPainter;
+class QPushButton;
 struct SpriteDef;
 
 /// The view inside the notch panel: the black notch outline, an animated sprite in the left wing and one statistic in
-/// the right wing. It only displays what it is given; its owner pushes the statistics and states in.
+/// the right wing; expanded, also the share-card preview, four buttons and the streak warning. It only displays what
+/// it is given: its owner pushes the statistics and states in, and every action goes back through the callbacks.
 class NotchContentView : public QWidget
 {
     Q_OBJECT
@@ -22,11 +30,32 @@ public:
     /// Height of the collapsed strip before the user's height offset.
     static constexpr int collapsedH = 32;
 
+    /// Where the expanded subviews go, in the view's coordinates.
+    struct ExpandedLayout
+    {
+        QRectF card;
+        std::array<QRectF, 4> buttons;
+        QRectF label;
+    };
+
     explicit NotchContentView(QWidget* parent = nullptr);
+
+    /// Right wing clicked while collapsed.
+    std::function<void()> onCycle;
+    std::function<void()> onDownload;
+    std::function<void()> onCopy;
+    std::function<void()> onRefresh;
+    /// Receives the Configure button, so a menu can open next to it.
+    std::function<void(QWidget* clicked)> onConfigure;
+    /// Hover asks to expand (true) or, 0.35 s after the pointer left, to collapse (false).
+    std::function<void(bool expanded)> onExpandChange;
+    /// A right-click anywhere on the view, at the pointer's global position.
+    std::function<void(QPoint globalPos)> onContextMenu;
 
     double stripH = 32;
     /// Width reserved for the left wing; the sprite is placed by its own box and does not read it.
     double leftWingW = 60;
+    /// Written by setExpanded; the drawing reads it.
     bool expanded = false;
     std::optional<Stats> stats;
     /// Streak at risk: the number and sprite turn amber.
@@ -37,6 +66,14 @@ public:
     int celebrateFrames = 0;
     /// Forces a sprite index (debug renders); ignored when outside the sprite list.
     std::optional<int> debugSpriteOverride;
+
+    CardPreview* const cardView;
+    QPushButton* const downloadBtn;
+    QPushButton* const copyBtn;
+    QPushButton* const refreshBtn;
+    QPushButton* const configureBtn;
+    /// The streak warning under the buttons.
+    QLabel* const protectLabel;
 
     /// The text of the right wing for the statistic chosen in the preferences.
     static QString wingValue(const Stats& stats);
@@ -50,14 +87,46 @@ public:
     /// The view drawn into a transparent image of its size.
     QImage renderImage() const;
 
+    /// Shows or hides the card, the buttons and the warning; the card is rendered again on every expansion.
+    void setExpanded(bool expand);
+    /// Renders the card again from the current statistics; only while expanded.
+    void refreshCard();
+    ExpandedLayout expandedLayout() const;
+
+    /// Starts the 0.18 s sprite timer.
+    void startAnimating();
+    void stopAnimating();
+    bool isAnimating() const;
+    /// One animation step: the next sprite frame, and one celebration tick less.
+    void tick();
+    /// A collapse is waiting for the 0.35 s after the pointer left.
+    bool collapsePending() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    QPushButton* makeButton(const QString& title);
+    QLabel* makeProtectLabel();
+    void connectButtons();
+    void setupTimers();
+    void requestExpanded(bool expand);
+    void restyleButtons();
+    void renderCard();
+    void showProtectLabel();
+    void layoutExpanded();
     const SpriteDef& shownSprite() const;
     QColor spriteMainColor() const;
     QColor spriteAccentColor() const;
     void paintOutline(QPainter& p) const;
     void paintSprite(QPainter& p) const;
     void paintWingValue(QPainter& p) const;
+
+    QTimer m_barTimer;
+    QTimer m_collapseWork;
 };

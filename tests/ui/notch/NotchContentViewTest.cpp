@@ -2,16 +2,27 @@
 
 #include "prefs/Prefs.h"
 #include "tests/support/PrefsGuard.h"
+#include "ui/card/CardRenderer.h"
 #include "ui/look/Accent.h"
 #include "ui/look/Font.h"
 #include "ui/look/Theme.h"
+#include "ui/notch/CardPreview.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QPixmap>
+#include <QPushButton>
+#include <QThread>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -75,6 +86,28 @@ QRect inkIn(const QImage& image, const QRect& area)
             if (image.pixelColor(x, y).value() > 0)
                 ink |= QRect(x, y, 1, 1);
     return ink;
+}
+
+// Runs the event loop for up to timeoutMs, until done() holds; returns done().
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return done();
+}
+
+void send(QWidget& w, QEvent&& event)
+{
+    QApplication::sendEvent(&w, &event);
+}
+
+QMouseEvent press(QPointF at, Qt::MouseButton button = Qt::LeftButton)
+{
+    return QMouseEvent(QEvent::MouseButtonPress, at, at, button, button, Qt::NoModifier);
 }
 
 } // namespace
@@ -216,4 +249,141 @@ TEST(NotchContentViewTest, WidgetPaintsWhatItRenders)
     f.view.stats = sampleStats();
     f.view.amber = true;
     EXPECT_EQ(f.view.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), f.view.renderImage());
+}
+
+TEST(NotchContentViewTest, ExpandedLayoutFitsCardButtonsAndWarningIntoTheBody)
+{
+    PrefsGuard guard;
+    NotchContentView view;
+    view.resize(482, 330);
+    view.setExpanded(true);
+    const auto layout = view.expandedLayout();
+    EXPECT_EQ(layout.card, QRectF(25, 38, 432, 226.8));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(layout.buttons[size_t(i)], QRectF(25 + 110 * i, 274.8, 102, 30)) << i;
+    EXPECT_EQ(layout.label, QRectF(25, 312.8, 432, 16));
+    EXPECT_EQ(view.cardView->geometry(), QRect(25, 38, 432, 227));
+    EXPECT_EQ(view.configureBtn->geometry(), QRect(355, 275, 102, 30));
+    EXPECT_EQ(view.protectLabel->geometry(), QRect(25, 313, 432, 16));
+    EXPECT_TRUE(view.cardView->isVisibleTo(&view) && view.downloadBtn->isVisibleTo(&view));
+
+    view.show(); // a hidden widget learns of a resize only when shown
+    Prefs::setReal(PrefKey::NotchFlare, 20);
+    view.resize(500, 330);
+    EXPECT_EQ(view.cardView->geometry(), QRect(34, 38, 432, 227));
+    EXPECT_EQ(view.configureBtn->geometry(), QRect(364, 275, 102, 30));
+    view.setExpanded(false);
+    EXPECT_FALSE(view.cardView->isVisibleTo(&view) || view.configureBtn->isVisibleTo(&view));
+}
+
+TEST(NotchContentViewTest, CardAndWarningAreRenderedOnExpansion)
+{
+    PrefsGuard guard;
+    NotchContentView view;
+    view.resize(482, 330);
+    Stats stats = sampleStats();
+    stats.streakCurrent = 5;
+    view.stats = stats;
+    view.amber = true;
+    view.setExpanded(true);
+    EXPECT_EQ(view.cardView->image(), CardRenderer::image(stats));
+    const QImage preview = view.cardView->grab().toImage();
+    EXPECT_EQ(preview.pixelColor(0, 0).alpha(), 0);
+    EXPECT_EQ(preview.pixelColor(216, 113).alpha(), 255);
+    EXPECT_TRUE(view.protectLabel->isVisibleTo(&view));
+    EXPECT_EQ(view.protectLabel->text().toStdString(), "protect your 5d streak \u2014 you haven't shipped today");
+
+    const Stats first = stats;
+    view.stats->linesAdded = 777777;
+    view.refreshCard();
+    EXPECT_EQ(view.cardView->image(), CardRenderer::image(*view.stats));
+    view.amber = false;
+    view.setExpanded(false);
+    view.stats = first;
+    view.refreshCard();
+    EXPECT_NE(view.cardView->image(), CardRenderer::image(first));
+    view.setExpanded(true);
+    EXPECT_FALSE(view.protectLabel->isVisibleTo(&view));
+}
+
+TEST(NotchContentViewTest, ButtonsTakeNoFocusAndFollowTheAccentAtEachExpansion)
+{
+    PrefsGuard guard;
+    NotchContentView view;
+    EXPECT_EQ(view.configureBtn->text().toStdString(), "\u2699 Configure");
+    Prefs::setInteger(PrefKey::AccentTheme, 1);
+    view.setExpanded(true);
+    for (QPushButton* button : {view.downloadBtn, view.copyBtn, view.refreshBtn, view.configureBtn})
+        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+    const QImage button = view.downloadBtn->grab().toImage();
+    EXPECT_TRUE(near(button.pixelColor(button.width() / 2, 0), QColor(20, 22, 29), 2));
+    EXPECT_TRUE(near(brightestIn(button, button.rect()), Accent::all()[1].color, 8));
+}
+
+TEST(NotchContentViewTest, ClicksCallTheirCallbacks)
+{
+    PrefsGuard guard;
+    ViewFixture f;
+    std::vector<std::string> calls;
+    QWidget* configured = nullptr;
+    f.view.onCycle = [&] { calls.push_back("cycle"); };
+    f.view.onDownload = [&] { calls.push_back("download"); };
+    f.view.onConfigure = [&](QWidget* clicked) { configured = clicked; };
+    f.view.onContextMenu = [&](QPoint at) { calls.push_back("menu " + std::to_string(at.x())); };
+    send(f.view, press({20, 16}));
+    send(f.view, press({90, 16}));
+    send(f.view, press({160, 16}, Qt::RightButton));
+    EXPECT_TRUE(calls.empty());
+    send(f.view, press({160, 16}));
+    send(f.view, QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(30, 5), QPoint(700, 5)));
+    EXPECT_EQ(calls, (std::vector<std::string>{"cycle", "menu 700"}));
+
+    f.view.resize(482, 330);
+    f.view.setExpanded(true);
+    send(f.view, press({440, 16}));
+    send(f.view, QEvent(QEvent::Leave));
+    f.view.downloadBtn->click();
+    EXPECT_TRUE(f.view.collapsePending());
+    f.view.configureBtn->click();
+    EXPECT_FALSE(f.view.collapsePending());
+    EXPECT_EQ(configured, f.view.configureBtn);
+    EXPECT_EQ(calls, (std::vector<std::string>{"cycle", "menu 700", "download"}));
+}
+
+TEST(NotchContentViewTest, HoverExpandsAndCollapsesOnlyAfterTheDelay)
+{
+    PrefsGuard guard;
+    ViewFixture f;
+    std::vector<bool> requests;
+    f.view.onExpandChange = [&](bool e) { requests.push_back(e); };
+    const QPointF at(20, 10);
+    send(f.view, QEnterEvent(at, at, at));
+    send(f.view, QEvent(QEvent::Leave));
+    waitUntil([] { return false; }, 100);
+    send(f.view, QEnterEvent(at, at, at));
+    waitUntil([] { return false; }, 450);
+    EXPECT_EQ(requests, (std::vector<bool>{true, true}));
+
+    send(f.view, QEvent(QEvent::Leave));
+    EXPECT_TRUE(waitUntil([&] { return requests.size() == 3; }, 3000));
+    EXPECT_EQ(requests.back(), false);
+}
+
+TEST(NotchContentViewTest, TickAdvancesTheFrameAndEndsACelebration)
+{
+    PrefsGuard guard;
+    ViewFixture f;
+    EXPECT_TRUE(f.view.isAnimating());
+    f.view.stopAnimating();
+    EXPECT_FALSE(f.view.isAnimating());
+    f.view.animFrame = 10;
+    f.view.celebrating = true;
+    f.view.celebrateFrames = 3;
+    f.view.tick();
+    f.view.tick();
+    EXPECT_EQ(f.view.animFrame, 0);
+    EXPECT_TRUE(f.view.celebrating);
+    f.view.tick();
+    EXPECT_EQ(f.view.animFrame, 1);
+    EXPECT_FALSE(f.view.celebrating);
 }

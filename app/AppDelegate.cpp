@@ -1,0 +1,221 @@
+#include "app/AppDelegate.h"
+
+#include "app/CardExport.h"
+#include "app/Milestones.h"
+#include "core/StatsBuilder.h"
+#include "core/StatsCache.h"
+#include "prefs/Prefs.h"
+#include "ui/look/Fmt.h"
+#include "ui/look/Font.h"
+#include "ui/notch/NotchContentView.h"
+#include "ui/notch/NotchController.h"
+#include "ui/notch/NotchPanel.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <cstdio>
+
+namespace {
+
+QString headerLine(const Stats& s)
+{
+    return Fmt::num(static_cast<double>(s.linesAdded + s.linesRemoved)) + QStringLiteral(" lines \u00B7 ") +
+           Fmt::money(s.cost) + QStringLiteral(" \u00B7 ") + QString::number(s.streakCurrent) +
+           QStringLiteral("d streak");
+}
+
+bool streakAtRisk(const Stats& s)
+{
+    return Prefs::streakProtection() && !s.codedToday && s.streakCurrent > 0;
+}
+
+} // namespace
+
+AppEnvironment AppEnvironment::standard(bool debugLogging)
+{
+    AppEnvironment env;
+    // One builder for the life of the worker, so that unchanged trees cost no cache decoding.
+    auto builder = std::make_shared<StatsBuilder>();
+    env.build = [builder] {
+        Stats stats = builder->build(LogLocations::defaults(), StatsEngine::now());
+        StatsCache::save(stats);
+        return stats;
+    };
+    env.loadCachedStats = [] { return StatsCache::load(); };
+    env.watchedFolder = QDir::homePath() + QStringLiteral("/.claude/projects");
+    env.desktopFolder = CardExport::desktopDirectory;
+    env.reveal = CardExport::reveal;
+    env.debugLogging = debugLogging;
+    return env;
+}
+
+AppDelegate::AppDelegate(AppEnvironment environment)
+    : m_env(std::move(environment)), m_notch(std::make_unique<NotchController>()),
+      m_pipeline(m_env.build, [this](const Stats& stats) {
+          apply(stats);
+          logRefresh(stats);
+      })
+{
+    m_header = new QAction(QStringLiteral("Korvel"), this);
+    m_header->setEnabled(false);
+    m_protect = new QAction(QStringLiteral("Streak protection"), this);
+    m_protect->setCheckable(true);
+    connect(m_protect, &QAction::triggered, this, &AppDelegate::toggleProtection);
+    m_hideNotch = new QAction(QStringLiteral("Hide notch"), this);
+    m_hideNotch->setCheckable(true);
+    connect(m_hideNotch, &QAction::triggered, this, &AppDelegate::toggleHideNotch);
+}
+
+AppDelegate::~AppDelegate()
+{
+    m_pipeline.shutdown();
+}
+
+void AppDelegate::launch()
+{
+    Font::registerFont();
+    buildTrayIcon();
+    buildMenu();
+    wireNotch();
+    // The settings window and the sign-in callback are wired here, once they exist.
+    if (const auto cached = m_env.loadCachedStats())
+        apply(*cached);
+    if (Prefs::flag(PrefKey::NotchHidden))
+        m_notch->setHidden(true);
+    else
+        m_notch->panel()->show();
+    refresh();
+    m_pipeline.startTimer(m_env.refreshIntervalMs);
+    m_watcher = DirWatcher::create(m_env.watchedFolder, [this] { refresh(); });
+}
+
+void AppDelegate::refresh()
+{
+    m_pipeline.refresh();
+}
+
+void AppDelegate::apply(const Stats& stats)
+{
+    const std::optional<Stats> prev = m_stats;
+    m_stats = stats;
+    present();
+    m_header->setText(headerLine(stats));
+    if (Milestones::detect(prev, stats)) {
+        m_notch->content()->celebrating = true;
+        m_notch->content()->celebrateFrames = 12;
+    }
+    // The leaderboard sync joins here, after the milestones.
+}
+
+void AppDelegate::applyLive()
+{
+    if (m_stats)
+        present();
+    buildMenu();
+}
+
+void AppDelegate::present()
+{
+    NotchContentView* content = m_notch->content();
+    content->stats = m_stats;
+    content->amber = streakAtRisk(*m_stats);
+    content->refreshCard();
+    content->update();
+    m_notch->computeGeometry();
+    if (!content->expanded)
+        m_notch->panel()->setGeometry(m_notch->frameFor(false));
+}
+
+void AppDelegate::toggleProtection()
+{
+    Prefs::setFlag(PrefKey::StreakProtection, !Prefs::streakProtection());
+    m_protect->setChecked(Prefs::streakProtection());
+    if (m_stats)
+        present();
+}
+
+void AppDelegate::toggleHideNotch()
+{
+    Prefs::setFlag(PrefKey::NotchHidden, !Prefs::flag(PrefKey::NotchHidden));
+    const bool hidden = Prefs::flag(PrefKey::NotchHidden);
+    m_hideNotch->setChecked(hidden);
+    m_notch->setHidden(hidden);
+}
+
+void AppDelegate::saveCard()
+{
+    if (!m_stats)
+        return;
+    const QString dir = m_env.desktopFolder();
+    const QString written = CardExport::save(*m_stats, dir);
+    m_env.reveal(written.isEmpty() ? QDir(dir).filePath(CardExport::fileName(*m_stats)) : written);
+}
+
+void AppDelegate::copyCard()
+{
+    if (m_stats)
+        CardExport::copy(*m_stats);
+}
+
+void AppDelegate::quit()
+{
+    // A build in progress finishes first, so no cache is left half-written.
+    m_pipeline.shutdown();
+    QApplication::quit();
+}
+
+void AppDelegate::buildMenu()
+{
+    auto menu = std::make_unique<QMenu>();
+    menu->addAction(m_header);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Save card to Desktop"), QKeySequence(QStringLiteral("Ctrl+S")), this,
+                    &AppDelegate::saveCard);
+    menu->addAction(QStringLiteral("Refresh now"), QKeySequence(QStringLiteral("Ctrl+R")), this, &AppDelegate::refresh);
+    m_protect->setChecked(Prefs::streakProtection());
+    menu->addAction(m_protect);
+    m_hideNotch->setChecked(Prefs::flag(PrefKey::NotchHidden));
+    menu->addAction(m_hideNotch);
+    // "Settings…" follows here once the settings window exists.
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Quit Korvel"), QKeySequence(QStringLiteral("Ctrl+Q")), this, &AppDelegate::quit);
+    if (m_tray)
+        m_tray->setContextMenu(menu.get());
+    // The old menu may be the one whose action got us here: let it finish before it goes.
+    if (m_menu)
+        m_menu.release()->deleteLater();
+    m_menu = std::move(menu);
+}
+
+void AppDelegate::buildTrayIcon()
+{
+    // Without a tray host the overlay still works, and its right-click opens the same menu.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_tray = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/images/korvel-logo-white.png")));
+    m_tray->setToolTip(QStringLiteral("Korvel"));
+    m_tray->show();
+}
+
+void AppDelegate::wireNotch()
+{
+    m_notch->setOnDownload([this] { saveCard(); });
+    m_notch->setOnCopy([this] { copyCard(); });
+    m_notch->setOnRefresh([this] { refresh(); });
+    m_notch->setOnCycle([this] {
+        Prefs::setInteger(PrefKey::WingStat, (Prefs::wingStat() + 1) % 7);
+        applyLive();
+    });
+    m_notch->setOnContextMenu([this](QPoint at) { m_menu->popup(at); });
+}
+
+void AppDelegate::logRefresh(const Stats& stats) const
+{
+    if (!m_env.debugLogging)
+        return;
+    const QString when =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
+    std::fprintf(stderr, "[korvel] refresh @ %s score=%lld todayLines=%lld\n", qPrintable(when),
+                 static_cast<long long>(stats.crackedScore), static_cast<long long>(stats.todayLinesAdded));
+}

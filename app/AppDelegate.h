@@ -1,0 +1,87 @@
+#pragma once
+
+#include "app/DirWatcher.h"
+#include "app/RefreshPipeline.h"
+#include "core/Stats.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class NotchController;
+
+/// What the running application reads and writes outside itself, so that tests can stand in for it.
+struct AppEnvironment
+{
+    /// One statistics build with the save of its stats cache; runs on the worker thread.
+    std::function<Stats()> build;
+    /// The last record saved, for an immediate start.
+    std::function<std::optional<Stats>()> loadCachedStats;
+    /// The folder whose direct entries are watched (the Claude Code projects folder).
+    QString watchedFolder;
+    /// Where "Save card to Desktop" writes, and how the saved file is shown.
+    std::function<QString()> desktopFolder;
+    std::function<void(const QString&)> reveal;
+    /// Writes one "[korvel] refresh @ ..." line per refresh to standard error.
+    bool debugLogging = false;
+    int refreshIntervalMs = 5000;
+
+    /// The real one: default log locations, the data directory, the user's desktop.
+    static AppEnvironment standard(bool debugLogging);
+};
+
+/// The running desktop companion: the tray menu, the refresh pipeline, the folder watcher and the notch overlay.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(AppEnvironment environment);
+    ~AppDelegate() override;
+
+    /// The launch sequence: menu, overlay, cached figures, first refresh, timer, watcher.
+    void launch();
+
+    /// Guarded refresh: dropped while one is queued.
+    void refresh();
+    /// Stores a new record and presents it.
+    void apply(const Stats& stats);
+    /// Re-presents the stored record after a preference change.
+    void applyLive();
+
+    void toggleProtection();
+    void toggleHideNotch();
+    void saveCard();
+    void copyCard();
+    void quit();
+
+    const std::optional<Stats>& stats() const { return m_stats; }
+    QMenu* menu() const { return m_menu.get(); }
+    NotchController* notch() const { return m_notch.get(); }
+    QString headerTitle() const { return m_header->text(); }
+    bool isRefreshing() const { return m_pipeline.isRefreshing(); }
+    const RefreshPipeline& pipeline() const { return m_pipeline; }
+
+private:
+    void buildMenu();
+    void buildTrayIcon();
+    void wireNotch();
+    void present();
+    void logRefresh(const Stats& stats) const;
+
+    AppEnvironment m_env;
+    std::unique_ptr<NotchController> m_notch;
+    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<QSystemTrayIcon> m_tray;
+    std::optional<Stats> m_stats;
+    std::unique_ptr<DirWatcher> m_watcher;
+    RefreshPipeline m_pipeline;
+    QAction* m_header = nullptr;
+    QAction* m_protect = nullptr;
+    QAction* m_hideNotch = nullptr;
+};

@@ -1,0 +1,65 @@
+#include "app/Application.h"
+
+#include "app/AppDelegate.h"
+#include "app/SingleInstance.h"
+#include "app/TerminationSignals.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool hasEnv(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Qt aborts when it has neither a platform nor a display; say what is missing instead.
+bool chooseDisplay()
+{
+    if (hasEnv("QT_QPA_PLATFORM"))
+        return true;
+    // The overlay places its own window, which Wayland does not allow: run through XWayland.
+    if (hasEnv("WAYLAND_DISPLAY") && hasEnv("DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    if (hasEnv("DISPLAY") || hasEnv("WAYLAND_DISPLAY"))
+        return true;
+    std::fprintf(stderr, "korvel: no display found; the desktop application needs X11 or Wayland (DISPLAY is not "
+                         "set). The command-line reports work anywhere: try korvel --stats\n");
+    return false;
+}
+
+bool wantsDebugLogging(int argc, char** argv)
+{
+    for (int i = 0; i < argc; ++i)
+        if (std::strcmp(argv[i], "--debug") == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+int runApplication(int argc, char** argv)
+{
+    if (!chooseDisplay())
+        return 1;
+    const bool debug = wantsDebugLogging(argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvel"));
+    QApplication::setOrganizationName(QStringLiteral("Korvel"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    SingleInstance instance;
+    if (instance.handOff(QApplication::arguments()))
+        return 0;
+    instance.listen();
+
+    TerminationSignals termination;
+    AppDelegate delegate(AppEnvironment::standard(debug));
+    QObject::connect(&termination, &TerminationSignals::received, &delegate, &AppDelegate::quit);
+    delegate.launch();
+    return app.exec();
+}

@@ -1,0 +1,162 @@
+#include "app/AppDelegate.h"
+
+#include "core/Score.h"
+#include "prefs/Prefs.h"
+#include "tests/support/PrefsGuard.h"
+#include "tests/support/TempDir.h"
+#include "ui/notch/NotchContentView.h"
+#include "ui/notch/NotchController.h"
+
+#include <QFileInfo>
+#include <QTest>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <mutex>
+
+namespace {
+
+Stats sample(int64_t lines, double cost, int64_t streak, bool codedToday = true)
+{
+    Stats s;
+    s.linesAdded = lines;
+    s.cost = cost;
+    s.streakCurrent = streak;
+    s.codedToday = codedToday;
+    s.badges = Score::badgesFor(0, 0, s.byHour, 0, 0, 0, 0);
+    return s;
+}
+
+class AppDelegateTest : public ::testing::Test
+{
+protected:
+    PrefsGuard guard;
+    TempDir desktop;
+    std::atomic<int> builds{0};
+    std::mutex gate;
+    std::vector<QString> revealed;
+
+    AppEnvironment environment()
+    {
+        AppEnvironment env;
+        env.build = [this] {
+            const std::lock_guard<std::mutex> wait(gate);
+            ++builds;
+            return sample(12345, 48, 5);
+        };
+        env.loadCachedStats = [] { return std::nullopt; };
+        env.watchedFolder = QString::fromStdString(desktop.path() + "/none");
+        env.desktopFolder = [this] { return QString::fromStdString(desktop.path() + "/Desktop"); };
+        env.reveal = [this](const QString& path) { revealed.push_back(path); };
+        env.refreshIntervalMs = 60'000;
+        return env;
+    }
+};
+
+QStringList menuTitles(const QMenu& menu)
+{
+    QStringList titles;
+    for (const QAction* action : menu.actions())
+        titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return titles;
+}
+
+} // namespace
+
+TEST_F(AppDelegateTest, SeveralRefreshRequestsQueueOneBuild)
+{
+    AppDelegate app(environment());
+    {
+        const std::lock_guard<std::mutex> hold(gate);
+        app.refresh();
+        app.refresh();
+        app.refresh();
+        EXPECT_TRUE(app.isRefreshing());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !app.isRefreshing(); }, 5000));
+    EXPECT_EQ(builds.load(), 1);
+    EXPECT_EQ(app.headerTitle(), QStringLiteral("12k lines \u00B7 $48 \u00B7 5d streak"));
+    app.refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return builds.load() == 2 && !app.isRefreshing(); }, 5000));
+}
+
+TEST_F(AppDelegateTest, MenuHasItsEntriesInOrderWithCheckMarks)
+{
+    AppDelegate app(environment());
+    app.launch();
+    EXPECT_EQ(menuTitles(*app.menu()), (QStringList{"Korvel", "-", "Save card to Desktop", "Refresh now",
+                                                    "Streak protection", "Hide notch", "-", "Quit Korvel"}));
+    const auto actions = app.menu()->actions();
+    EXPECT_FALSE(actions[0]->isEnabled());
+    EXPECT_TRUE(actions[4]->isChecked()) << "streak protection is on by default";
+    EXPECT_FALSE(actions[5]->isChecked());
+    app.toggleHideNotch();
+    EXPECT_TRUE(actions[5]->isChecked());
+    EXPECT_TRUE(Prefs::flag(PrefKey::NotchHidden));
+}
+
+TEST_F(AppDelegateTest, ApplySetsTheHeaderAndTheOverlayState)
+{
+    AppDelegate app(environment());
+    EXPECT_EQ(app.headerTitle(), QStringLiteral("Korvel"));
+    app.apply(sample(0, 0, 0));
+    EXPECT_EQ(app.headerTitle(), QStringLiteral("0 lines \u00B7 $0.00 \u00B7 0d streak"));
+    NotchContentView* content = app.notch()->content();
+    ASSERT_TRUE(content->stats.has_value());
+
+    app.apply(sample(10, 1, 3, false));
+    EXPECT_TRUE(content->amber) << "protection on, nothing today, a streak to lose";
+    app.apply(sample(10, 1, 0, false));
+    EXPECT_FALSE(content->amber);
+    app.apply(sample(10, 1, 3, false));
+    app.toggleProtection();
+    EXPECT_FALSE(content->amber) << "protection off";
+    EXPECT_FALSE(Prefs::streakProtection());
+}
+
+TEST_F(AppDelegateTest, MilestonesStartTheCelebration)
+{
+    AppDelegate app(environment());
+    Prefs::setInteger(PrefKey::MsLines, 99000);
+    app.apply(sample(100500, 0, 0));
+    EXPECT_TRUE(app.notch()->content()->celebrating);
+    EXPECT_EQ(app.notch()->content()->celebrateFrames, 12);
+}
+
+TEST_F(AppDelegateTest, HidingStopsTheAnimationAndShowingRestartsIt)
+{
+    AppDelegate app(environment());
+    EXPECT_TRUE(app.notch()->content()->isAnimating());
+    app.toggleHideNotch();
+    EXPECT_FALSE(app.notch()->content()->isAnimating());
+    app.toggleHideNotch();
+    EXPECT_TRUE(app.notch()->content()->isAnimating());
+}
+
+TEST_F(AppDelegateTest, SaveCardWritesTheDayNamedFileAndRevealsIt)
+{
+    AppDelegate app(environment());
+    app.saveCard();
+    EXPECT_TRUE(revealed.empty()) << "nothing to save before the first record";
+    app.apply(sample(10, 1, 1));
+    app.saveCard();
+    const QString expected = QString::fromStdString(desktop.path() + "/Desktop/korvel-card.png");
+    ASSERT_EQ(revealed.size(), 1u);
+    EXPECT_EQ(revealed[0], expected);
+    EXPECT_GT(QFileInfo(expected).size(), 1000);
+    Stats dated = sample(10, 1, 1);
+    dated.until = "2026-01-31";
+    app.apply(dated);
+    app.saveCard();
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(desktop.path() + "/Desktop/korvel-2026-01-31.png")));
+}
+
+TEST_F(AppDelegateTest, CyclingTheWingSevenTimesComesBackToTheStart)
+{
+    AppDelegate app(environment());
+    app.launch();
+    Prefs::setInteger(PrefKey::WingStat, 3);
+    NotchContentView* content = app.notch()->content();
+    for (int i = 0; i < 7; ++i)
+        content->onCycle();
+    EXPECT_EQ(Prefs::wingStat(), 3);
+}

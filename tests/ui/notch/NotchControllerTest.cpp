@@ -1,0 +1,132 @@
+#include "ui/notch/NotchController.h"
+
+#include "prefs/Prefs.h"
+#include "tests/support/PrefsGuard.h"
+#include "ui/notch/NotchContentView.h"
+#include "ui/notch/NotchPanel.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+ScreenGeometry plainScreen()
+{
+    ScreenGeometry screen;
+    screen.frame = QRectF(0, 0, 1440, 900);
+    return screen;
+}
+
+// A screen to the right of the plain one whose camera housing spans x 2096 to 2296, centred on 2196.
+ScreenGeometry screenWithHousing()
+{
+    ScreenGeometry screen;
+    screen.frame = QRectF(1440, -200, 1512, 982);
+    screen.safeAreaTop = 32;
+    screen.auxiliaryTopLeft = QRectF(1440, -200, 656, 32);
+    screen.auxiliaryTopRight = QRectF(2296, -200, 656, 32);
+    return screen;
+}
+
+std::function<std::vector<ScreenGeometry>()> fixed(std::vector<ScreenGeometry> screens)
+{
+    return [screens] { return screens; };
+}
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return done();
+}
+
+} // namespace
+
+TEST(NotchControllerTest, CentresOnTheScreenTopWithoutAHousing)
+{
+    PrefsGuard guard;
+    NotchController notch(fixed({plainScreen()}));
+    EXPECT_EQ(notch.frameFor(false), QRect(630, 0, 180, 32));
+    EXPECT_EQ(notch.panel()->geometry(), QRect(630, 0, 180, 32));
+
+    Prefs::setInteger(PrefKey::NotchHeightOffset, -20);
+    Prefs::setInteger(PrefKey::NotchWidthOffset, 10);
+    Prefs::setInteger(PrefKey::NotchXOffset, 7);
+    EXPECT_EQ(notch.frameFor(false), QRect(632, 0, 190, 20));
+    EXPECT_EQ(notch.frameFor(true), QRect(486, 0, 482, 330));
+}
+
+TEST(NotchControllerTest, SpansTheHousingOfTheScreenThatHasOne)
+{
+    PrefsGuard guard;
+    NotchController notch(fixed({plainScreen(), screenWithHousing()}));
+    EXPECT_EQ(notch.notchCenterX(), 2196);
+    EXPECT_EQ(notch.collapsedWidth(), 310);
+    EXPECT_EQ(notch.frameFor(false), QRect(2030, -200, 332, 32));
+    Prefs::setReal(PrefKey::NotchFlare, 20);
+    EXPECT_EQ(notch.frameFor(false), QRect(2021, -200, 350, 32));
+
+    NotchController noScreens(fixed({}));
+    EXPECT_EQ(noScreens.notchCenterX(), 0);
+    EXPECT_EQ(noScreens.collapsedWidth(), 158);
+}
+
+TEST(NotchControllerTest, WideRightWingTextWidensTheCollapsedPanel)
+{
+    PrefsGuard guard;
+    NotchController notch(fixed({plainScreen()}));
+    Stats stats;
+    stats.sessions = 42;
+    notch.content()->stats = stats;
+    EXPECT_EQ(notch.frameFor(false).width(), 180);
+
+    Prefs::setInteger(PrefKey::WingStat, 4);
+    stats.cost = 123456789; // "$123456.8k"
+    notch.content()->stats = stats;
+    const double textWidth = notch.content()->rightStatWidth();
+    ASSERT_GT(textWidth, 44);
+    EXPECT_EQ(notch.frameFor(false).width(), qRound(180 + textWidth - 44));
+}
+
+TEST(NotchControllerTest, HidingStopsTheSpriteTimerAndShowingRestartsIt)
+{
+    PrefsGuard guard;
+    NotchController notch(fixed({plainScreen()}));
+    notch.setHidden(true);
+    EXPECT_TRUE(notch.hidden());
+    EXPECT_FALSE(notch.panel()->isVisible());
+    EXPECT_FALSE(notch.content()->isAnimating());
+
+    Prefs::setInteger(PrefKey::NotchXOffset, 50);
+    notch.setHidden(false);
+    EXPECT_FALSE(notch.hidden());
+    EXPECT_TRUE(notch.panel()->isVisible());
+    EXPECT_TRUE(notch.content()->isAnimating());
+    EXPECT_EQ(notch.panel()->geometry(), QRect(680, 0, 180, 32));
+}
+
+TEST(NotchControllerTest, HoverRequestsAnimateThePanelOnlyOnAChange)
+{
+    PrefsGuard guard;
+    NotchController notch(fixed({plainScreen()}));
+    notch.panel()->show();
+    notch.content()->onExpandChange(false);
+    EXPECT_FALSE(notch.animating());
+
+    notch.content()->onExpandChange(true);
+    EXPECT_TRUE(notch.content()->expanded);
+    EXPECT_TRUE(notch.animating());
+    ASSERT_TRUE(waitUntil([&] { return !notch.animating(); }, 3000));
+    EXPECT_EQ(notch.panel()->geometry(), QRect(479, 0, 482, 330));
+    EXPECT_EQ(notch.content()->geometry(), QRect(0, 0, 482, 330));
+
+    notch.content()->onExpandChange(true);
+    EXPECT_FALSE(notch.animating());
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "ui/notch/ScreenInfo.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QRect>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class NotchContentView;
+class NotchPanel;
+class QPropertyAnimation;
+class QWidget;
+
+/// Owns the notch overlay: finds where it goes, sizes the panel for the collapsed and expanded states, animates
+/// between them on hover, and hides or shows it.
+class NotchController : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// Width of the expanded panel before the flares.
+    static constexpr double expandedWidth = 460;
+    static constexpr double expandedHeight = 330;
+    /// Width of the collapsed panel before offsets and flares on a screen without a camera housing.
+    static constexpr double defaultCollapsedWidth = 158;
+
+    explicit NotchController(std::function<std::vector<ScreenGeometry>()> screens = ScreenInfo::screens);
+    ~NotchController() override;
+
+    NotchPanel* panel() const;
+    NotchContentView* content() const;
+
+    /// Horizontal centre of the notch, in global coordinates.
+    double notchCenterX() const;
+    /// Top edge of the chosen screen, in global coordinates; the panel hangs from it.
+    double screenTop() const;
+    /// Width of the collapsed panel before offsets and flares.
+    double collapsedWidth() const;
+    bool hidden() const;
+    /// A hover-driven resize of the panel is still running.
+    bool animating() const;
+
+    /// Chooses the screen and the notch position on it; leaves everything as it was when there is no screen.
+    void computeGeometry();
+    /// The panel's frame in either state, with the current preferences applied.
+    QRect frameFor(bool expanded) const;
+    /// Hiding also stops the sprite timer, so a hidden overlay costs nothing.
+    void setHidden(bool hide);
+
+    void setOnDownload(std::function<void()> callback);
+    void setOnCopy(std::function<void()> callback);
+    void setOnRefresh(std::function<void()> callback);
+    void setOnCycle(std::function<void()> callback);
+    void setOnConfigure(std::function<void(QWidget*)> callback);
+    void setOnContextMenu(std::function<void(QPoint)> callback);
+
+private:
+    void changeExpanded(bool expand);
+    void animateTo(const QRect& frame);
+
+    std::function<std::vector<ScreenGeometry>()> m_screens;
+    std::unique_ptr<NotchPanel> m_panel;
+    double m_notchCenterX = 0;
+    double m_screenTop = 0;
+    double m_collapsedWidth = defaultCollapsedWidth;
+    bool m_hidden = false;
+    QPointer<QPropertyAnimation> m_animation;
+};
