@@ -4,6 +4,7 @@ DirWatcher::DirWatcher(std::function<void()> handler) : m_handler(std::move(hand
 {
     m_pending.setSingleShot(true);
     m_pending.setInterval(kDebounceMs);
+    m_pending.setTimerType(Qt::PreciseTimer);
     connect(&m_pending, &QTimer::timeout, this, [this] { m_handler(); });
     // Every change restarts the countdown, so only the last of a burst leads to a call.
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { m_pending.start(); });
