@@ -25,7 +25,6 @@ constexpr double kSpriteCell = 2.5;
 constexpr double kSpriteBoxInset = 4;
 constexpr double kSpriteBoxWidth = 34;
 constexpr double kWingTextPadding = 22;
-constexpr double kMinRightWingWidth = 66;
 constexpr double kWingFontSize = 13;
 constexpr int kAnimationSteps = 12;
 constexpr int kTickMs = 180;
@@ -109,10 +108,15 @@ double NotchContentView::rightStatWidth() const
     return std::ceil(QFontMetricsF(Font::pixel(kWingFontSize)).horizontalAdvance(wingValue(*stats)));
 }
 
+double NotchContentView::rightWingWidth() const
+{
+    return std::max(rightStatWidth() + kWingTextPadding, minRightWingWidth);
+}
+
 QRectF NotchContentView::rightWingRect() const
 {
     const QRectF body = notchBody(QRectF(rect()));
-    const double width = std::max(rightStatWidth() + kWingTextPadding, kMinRightWingWidth);
+    const double width = rightWingWidth();
     return QRectF(body.right() - width, 0, width, stripH);
 }
 

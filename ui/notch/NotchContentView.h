@@ -81,6 +81,9 @@ public:
     double rightStatWidth() const;
     /// The right end of the notch body, at least 66 wide, as tall as the strip.
     QRectF rightWingRect() const;
+    /// Width of the right wing: the text plus padding, at least minRightWingWidth.
+    double rightWingWidth() const;
+    static constexpr double minRightWingWidth = 66;
 
     /// Draws the whole view into its bounds, starting from full transparency.
     void paintContent(QPainter& p) const;

@@ -13,8 +13,6 @@ namespace {
 // 55 points of wing on either side of the camera housing.
 constexpr double kHousingWings = 110;
 constexpr double kMinCollapsedHeight = 20;
-constexpr double kWingTextPadding = 22;
-constexpr double kMinRightWingWidth = 66;
 constexpr int kAnimationMs = 260;
 
 const ScreenGeometry* chooseScreen(const std::vector<ScreenGeometry>& screens)
@@ -106,9 +104,9 @@ QRect NotchController::frameFor(bool expanded) const
     double base = expandedWidth;
     double height = expandedHeight;
     if (!expanded) {
-        const double wing = std::max(content()->rightStatWidth() + kWingTextPadding, kMinRightWingWidth);
-        base = m_collapsedWidth + static_cast<double>(Prefs::integer(PrefKey::NotchWidthOffset)) + wing -
-               kMinRightWingWidth;
+        // The panel widens only when the right-hand value needs more than the narrowest wing.
+        const double extra = content()->rightWingWidth() - NotchContentView::minRightWingWidth;
+        base = m_collapsedWidth + static_cast<double>(Prefs::integer(PrefKey::NotchWidthOffset)) + extra;
         height =
             std::max(NotchContentView::collapsedH + static_cast<double>(Prefs::integer(PrefKey::NotchHeightOffset)),
                      kMinCollapsedHeight);
