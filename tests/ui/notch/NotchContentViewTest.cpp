@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QImage>
@@ -18,7 +17,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
-#include <QThread>
+#include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <string>
@@ -86,18 +85,6 @@ QRect inkIn(const QImage& image, const QRect& area)
             if (image.pixelColor(x, y).value() > 0)
                 ink |= QRect(x, y, 1, 1);
     return ink;
-}
-
-// Runs the event loop for up to timeoutMs, until done() holds; returns done().
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return done();
 }
 
 void send(QWidget& w, QEvent&& event)
@@ -359,13 +346,13 @@ TEST(NotchContentViewTest, HoverExpandsAndCollapsesOnlyAfterTheDelay)
     const QPointF at(20, 10);
     send(f.view, QEnterEvent(at, at, at));
     send(f.view, QEvent(QEvent::Leave));
-    waitUntil([] { return false; }, 100);
+    QTest::qWait(100);
     send(f.view, QEnterEvent(at, at, at));
-    waitUntil([] { return false; }, 450);
+    QTest::qWait(450);
     EXPECT_EQ(requests, (std::vector<bool>{true, true}));
 
     send(f.view, QEvent(QEvent::Leave));
-    EXPECT_TRUE(waitUntil([&] { return requests.size() == 3; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return requests.size() == 3; }, 3000));
     EXPECT_EQ(requests.back(), false);
 }
 

@@ -6,8 +6,7 @@
 #include "ui/notch/NotchPanel.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -34,17 +33,6 @@ ScreenGeometry screenWithHousing()
 std::function<std::vector<ScreenGeometry>()> fixed(std::vector<ScreenGeometry> screens)
 {
     return [screens] { return screens; };
-}
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return done();
 }
 
 } // namespace
@@ -123,7 +111,7 @@ TEST(NotchControllerTest, HoverRequestsAnimateThePanelOnlyOnAChange)
     notch.content()->onExpandChange(true);
     EXPECT_TRUE(notch.content()->expanded);
     EXPECT_TRUE(notch.animating());
-    ASSERT_TRUE(waitUntil([&] { return !notch.animating(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !notch.animating(); }, 3000));
     EXPECT_EQ(notch.panel()->geometry(), QRect(479, 0, 482, 330));
     EXPECT_EQ(notch.content()->geometry(), QRect(0, 0, 482, 330));
 
