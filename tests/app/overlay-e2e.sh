@@ -7,7 +7,7 @@ set -euo pipefail
 
 korvel=$1
 out=$2
-for tool in Xvfb xdotool xsetroot xcompmgr; do
+for tool in Xvfb xdotool xsetroot xcompmgr trayer; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool not installed"; exit 77; }
 done
 [ -x /usr/bin/convert ] && [ -x /usr/bin/import ] || { echo "skipped: ImageMagick not installed"; exit 77; }
@@ -73,8 +73,9 @@ grey=128,128,128
 # The compositor paints the grey background once it runs; start Korvel only then.
 waitFor desktop.png 720 450 $grey
 HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home \
-    QT_QPA_PLATFORM=xcb "$korvel" >"$out/korvel.log" 2>&1 &
-pids+=($!)
+    QT_QPA_PLATFORM=xcb "$korvel" --debug >"$out/korvel.log" 2>&1 &
+korvelPid=$!
+pids+=($korvelPid)
 
 # Collapsed: 180 x 32 centred at the top (630 to 810), flares at the top corners, grey around it.
 waitFor collapsed.png 720 16 $black 720 450 $grey
@@ -100,6 +101,44 @@ xdotool mousemove 720 700
 waitFor collapsed-again.png 720 200 $grey 720 16 $black
 expect "$out/collapsed-again.png" 720 200 $grey "the card is gone"
 expect "$out/collapsed-again.png" 720 16 $black "collapsed body again"
+
+# A second start leaves at once and shows no second overlay.
+if ! HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home QT_QPA_PLATFORM=xcb \
+    timeout 10 "$korvel" >/dev/null 2>&1; then
+    echo "FAIL a second instance did not leave at once with status 0"
+    failures=$((failures + 1))
+fi
+
+# --debug writes one line per refresh.
+if ! grep -qE '^\[korvel\] refresh @ [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} \+0000 score=[0-9]+ todayLines=[0-9]+$' "$out/korvel.log"; then
+    echo "FAIL no refresh line from --debug in korvel.log"
+    failures=$((failures + 1))
+fi
+
+# The end of the session (SIGTERM) ends the application in order.
+kill -TERM "$korvelPid"
+for _ in $(seq 50); do kill -0 "$korvelPid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$korvelPid" 2>/dev/null; then
+    echo "FAIL korvel still running 5 s after SIGTERM"
+    failures=$((failures + 1))
+fi
+
+# With a tray host the tray icon shows the white logo (trayer docks it at the bottom right).
+trayer --edge bottom --align right --widthtype request --height 24 >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home \
+    QT_QPA_PLATFORM=xcb "$korvel" >>"$out/korvel.log" 2>&1 &
+pids+=($!)
+trayHasLogo() {
+    shoot tray.png
+    /usr/bin/convert "$out/tray.png" -crop 200x24+1240+876 +repage -format '%[fx:maxima.r]' info: | grep -q '^1$'
+}
+for _ in $(seq 40); do trayHasLogo && break; sleep 0.25; done
+if ! trayHasLogo; then
+    echo "FAIL no white logo in the tray area (see tray.png)"
+    failures=$((failures + 1))
+fi
 
 if [ "$failures" -gt 0 ]; then
     echo "overlay end to end: $failures checks failed (screenshots in $out)"
