@@ -92,36 +92,30 @@ TEST_F(StatsCommandTest, NoLogsPrintTheEmptyReport)
 TEST_F(StatsCommandTest, FullReportInThreeZones)
 {
     pastTree();
-    const std::string common = "cost 0.015\n"
-                               "linesAdded 5 linesRemoved 1 total 6\n"
-                               "sessions 2\n";
-    const std::string tail = "tokensOut 400.0\n"
-                             "topModel Opus 4.6\n";
-    EXPECT_EQ(figures(korvel(home, {"--stats"}, "UTC").out), "score 10\n" + common +
-                                                                 "streakLongest 3 current 0 activeDays 3\n" + tail +
-                                                                 "percentile 88\n"
-                                                                 "since 2025-04-01 until 2025-04-03 daysSpan 2\n"
-                                                                 "prompts 2\n"
-                                                                 "todayLines 0 todayCost 0.0 codedToday false\n"
-                                                                 "todayTokens 0.0 weekTokens 0.0\n"
-                                                                 "badges First Blood\n");
+    // The fixture's figures that depend on the zone: score, active days (also the longest run), percentile, first day.
+    const auto report = [](int score, int days, int percentile, const std::string& since) {
+        return "score " + std::to_string(score) +
+               "\n"
+               "cost 0.015\n"
+               "linesAdded 5 linesRemoved 1 total 6\n"
+               "sessions 2\n"
+               "streakLongest " +
+               std::to_string(days) + " current 0 activeDays " + std::to_string(days) +
+               "\n"
+               "tokensOut 400.0\n"
+               "topModel Opus 4.6\n"
+               "percentile " +
+               std::to_string(percentile) + "\nsince " + since +
+               " until 2025-04-03 daysSpan 2\n"
+               "prompts 2\n"
+               "todayLines 0 todayCost 0.0 codedToday false\n"
+               "todayTokens 0.0 weekTokens 0.0\n"
+               "badges First Blood\n";
+    };
+    EXPECT_EQ(figures(korvel(home, {"--stats"}, "UTC").out), report(10, 3, 88, "2025-04-01"));
     // East of Greenwich the first evening falls on the next morning: one active day fewer.
-    EXPECT_EQ(figures(korvel(home, {"--stats"}, "Asia/Tokyo").out),
-              "score 9\n" + common + "streakLongest 2 current 0 activeDays 2\n" + tail +
-                  "percentile 89\n"
-                  "since 2025-04-02 until 2025-04-03 daysSpan 2\n"
-                  "prompts 2\n"
-                  "todayLines 0 todayCost 0.0 codedToday false\n"
-                  "todayTokens 0.0 weekTokens 0.0\n"
-                  "badges First Blood\n");
-    EXPECT_EQ(figures(korvel(home, {"--stats"}, "America/Los_Angeles").out),
-              "score 10\n" + common + "streakLongest 3 current 0 activeDays 3\n" + tail +
-                  "percentile 88\n"
-                  "since 2025-04-01 until 2025-04-03 daysSpan 2\n"
-                  "prompts 2\n"
-                  "todayLines 0 todayCost 0.0 codedToday false\n"
-                  "todayTokens 0.0 weekTokens 0.0\n"
-                  "badges First Blood\n");
+    EXPECT_EQ(figures(korvel(home, {"--stats"}, "Asia/Tokyo").out), report(9, 2, 89, "2025-04-02"));
+    EXPECT_EQ(figures(korvel(home, {"--stats"}, "America/Los_Angeles").out), report(10, 3, 88, "2025-04-01"));
 }
 
 TEST_F(StatsCommandTest, WarmCacheAndChangedTreesGiveFreshFigures)
