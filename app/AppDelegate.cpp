@@ -2,7 +2,7 @@
 
 #include "app/CardExport.h"
 #include "app/Milestones.h"
-#include "core/StatsBuilder.h"
+#include "app/StatsWorker.h"
 #include "core/StatsCache.h"
 #include "prefs/Prefs.h"
 #include "ui/look/Fmt.h"
@@ -35,13 +35,9 @@ bool streakAtRisk(const Stats& s)
 AppEnvironment AppEnvironment::standard(bool debugLogging)
 {
     AppEnvironment env;
-    // One builder for the life of the worker, so that unchanged trees cost no cache decoding.
-    auto builder = std::make_shared<StatsBuilder>();
-    env.build = [builder] {
-        Stats stats = builder->build(LogLocations::defaults(), StatsEngine::now());
-        StatsCache::save(stats);
-        return stats;
-    };
+    auto worker = std::make_shared<StatsWorker>();
+    env.build = [worker] { return worker->build(); };
+    env.flush = [worker] { worker->flush(); };
     env.loadCachedStats = [] { return StatsCache::load(); };
     env.watchedFolder = QDir::homePath() + QStringLiteral("/.claude/projects");
     env.desktopFolder = CardExport::desktopDirectory;
@@ -52,10 +48,8 @@ AppEnvironment AppEnvironment::standard(bool debugLogging)
 
 AppDelegate::AppDelegate(AppEnvironment environment)
     : m_env(std::move(environment)), m_notch(std::make_unique<NotchController>()),
-      m_pipeline(m_env.build, [this](const Stats& stats) {
-          apply(stats);
-          logRefresh(stats);
-      })
+      m_pipeline(
+          m_env.build, [this](const RefreshResult& result) { refreshed(result); }, m_env.flush)
 {
     m_header = new QAction(QStringLiteral("Korvel"), this);
     m_header->setEnabled(false);
@@ -93,6 +87,14 @@ void AppDelegate::launch()
 void AppDelegate::refresh()
 {
     m_pipeline.refresh();
+}
+
+void AppDelegate::refreshed(const RefreshResult& result)
+{
+    // Most refreshes find nothing new: the overlay then has nothing to redo.
+    if (!m_stats || !(*m_stats == result.stats))
+        apply(result.stats);
+    logRefresh(result);
 }
 
 void AppDelegate::apply(const Stats& stats)
@@ -149,7 +151,15 @@ void AppDelegate::saveCard()
         return;
     const QString dir = m_env.desktopFolder();
     const QString written = CardExport::save(*m_stats, dir);
-    m_env.reveal(written.isEmpty() ? QDir(dir).filePath(CardExport::fileName(*m_stats)) : written);
+    if (written.isEmpty()) {
+        // Nothing to show in the file manager: say that it failed, where the user looks.
+        const QString message = QStringLiteral("Couldn't save the card to ") + dir;
+        m_header->setText(message);
+        if (m_tray)
+            m_tray->showMessage(QStringLiteral("Korvel"), message, QSystemTrayIcon::Warning);
+        return;
+    }
+    m_env.reveal(written);
 }
 
 void AppDelegate::copyCard()
@@ -210,12 +220,16 @@ void AppDelegate::wireNotch()
     m_notch->setOnContextMenu([this](QPoint at) { m_menu->popup(at); });
 }
 
-void AppDelegate::logRefresh(const Stats& stats) const
+void AppDelegate::logRefresh(const RefreshResult& result) const
 {
     if (!m_env.debugLogging)
         return;
     const QString when =
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
-    std::fprintf(stderr, "[korvel] refresh @ %s score=%lld todayLines=%lld\n", qPrintable(when),
-                 static_cast<long long>(stats.crackedScore), static_cast<long long>(stats.todayLinesAdded));
+    // Files that could not be read count as empty until a later refresh reads them: say so.
+    const std::string unreadable =
+        result.unreadableFiles > 0 ? " unreadable=" + std::to_string(result.unreadableFiles) : std::string();
+    std::fprintf(stderr, "[korvel] refresh @ %s score=%lld todayLines=%lld%s\n", qPrintable(when),
+                 static_cast<long long>(result.stats.crackedScore),
+                 static_cast<long long>(result.stats.todayLinesAdded), unreadable.c_str());
 }

@@ -19,7 +19,9 @@ class NotchController;
 struct AppEnvironment
 {
     /// One statistics build with the save of its stats cache; runs on the worker thread.
-    std::function<Stats()> build;
+    std::function<RefreshResult()> build;
+    /// Writes what the builds left unsaved; runs on the worker thread when the application quits.
+    std::function<void()> flush;
     /// The last record saved, for an immediate start.
     std::function<std::optional<Stats>()> loadCachedStats;
     /// The folder whose direct entries are watched (the Claude Code projects folder).
@@ -72,7 +74,8 @@ private:
     void buildTrayIcon();
     void wireNotch();
     void present();
-    void logRefresh(const Stats& stats) const;
+    void refreshed(const RefreshResult& result);
+    void logRefresh(const RefreshResult& result) const;
 
     AppEnvironment m_env;
     std::unique_ptr<NotchController> m_notch;

@@ -65,17 +65,13 @@ int run(const Invocation& invocation, std::ostream& out, std::ostream& err)
         StatsReport::printStats(invocation.argument, out);
         break;
     case Command::Card:
-        DebugRenders::writeCard(*invocation.argument, out);
-        break;
+        return DebugRenders::writeCard(*invocation.argument, out, err);
     case Command::Sprites:
-        DebugRenders::writeSprites(*invocation.argument, out);
-        break;
+        return DebugRenders::writeSprites(*invocation.argument, out, err);
     case Command::NotchView:
-        DebugRenders::writeNotchDebug(*invocation.argument, 4, out);
-        break;
+        return DebugRenders::writeNotchDebug(*invocation.argument, 4, out, err);
     case Command::NotchCorner:
-        DebugRenders::writeNotchDebug(*invocation.argument, 8, out);
-        break;
+        return DebugRenders::writeNotchDebug(*invocation.argument, 8, out, err);
     case Command::Codex:
         printCodexReport(CodexParser::aggregateAll(), out);
         break;

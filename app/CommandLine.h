@@ -31,7 +31,8 @@ namespace CommandLine {
 /// Chooses the command for the whole argument vector (program path included, compared like the rest).
 Invocation parse(const std::vector<std::string>& args);
 
-/// Runs a command-line command and returns the process status (always 0). Not for Command::Application.
+/// Runs a command-line command and returns the process status: 0, or 1 when a render could not be written.
+/// Not for Command::Application.
 int run(const Invocation& invocation, std::ostream& out, std::ostream& err);
 
 } // namespace CommandLine

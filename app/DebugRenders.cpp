@@ -9,6 +9,7 @@
 #include "ui/notch/Sprites.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QImage>
@@ -46,15 +47,25 @@ QImage canvas(int width, int height, const QColor& fill)
     return image;
 }
 
-bool writeFile(const std::string& path, const QByteArray& bytes)
+// Writes bytes to path; on failure says why on err, so that a render never reports a file it did not write.
+bool writeFile(const std::string& path, const QByteArray& bytes, std::ostream& err)
 {
     QFile file(QString::fromStdString(path));
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush())
+        return true;
+    err << "korvel: could not write " << path << ": " << file.errorString().toStdString() << '\n';
+    return false;
 }
 
-bool savePng(const QImage& image, const std::string& path)
+bool savePng(const QImage& image, const std::string& path, std::ostream& err)
 {
-    return image.save(QString::fromStdString(path), "PNG");
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        err << "korvel: could not encode the PNG for " << path << '\n';
+        return false;
+    }
+    return writeFile(path, png, err);
 }
 
 // Text whose box sits with its bottom at boxBottom: what drawing at a point does in a y-up space.
@@ -86,20 +97,22 @@ void drawSpriteRow(QPainter& p, int sprite, double top)
 
 } // namespace
 
-void writeCard(const std::string& path, std::ostream& out)
+int writeCard(const std::string& path, std::ostream& out, std::ostream& err)
 {
     HeadlessApp app;
     Font::registerFont();
     const auto png = CardRenderer::pngData(StatsEngine::buildStats());
     if (!png) {
-        out << "card render failed\n";
-        return;
+        err << "korvel: card render failed\n";
+        return 1;
     }
-    writeFile(path, *png);
+    if (!writeFile(path, *png, err))
+        return 1;
     out << "wrote " << png->size() << " bytes to " << path << '\n';
+    return 0;
 }
 
-void writeSprites(const std::string& path, std::ostream& out)
+int writeSprites(const std::string& path, std::ostream& out, std::ostream& err)
 {
     HeadlessApp app;
     Font::registerFont();
@@ -116,8 +129,10 @@ void writeSprites(const std::string& path, std::ostream& out)
         drawSpriteRow(p, i, rowTop);
     }
     p.end();
-    if (savePng(image, path))
-        out << "wrote sprite filmstrip (" << count << " sprites x " << 4 << " frames) to " << path << '\n';
+    if (!savePng(image, path, err))
+        return 1;
+    out << "wrote sprite filmstrip (" << count << " sprites x " << 4 << " frames) to " << path << '\n';
+    return 0;
 }
 
 void drawNotchSceneGeometry(QPainter& p, double sceneW, double sceneH)
@@ -129,7 +144,7 @@ void drawNotchSceneGeometry(QPainter& p, double sceneW, double sceneH)
     p.fillPath(NotchShape::path(body, 13, Prefs::notchFlare()), Qt::black);
 }
 
-void writeNotchDebug(const std::string& path, int zoom, std::ostream& out)
+int writeNotchDebug(const std::string& path, int zoom, std::ostream& out, std::ostream& err)
 {
     HeadlessApp app;
     Font::registerFont();
@@ -160,8 +175,10 @@ void writeNotchDebug(const std::string& path, int zoom, std::ostream& out)
     p.drawRect(crop.adjusted(0.5, 0.5, -0.5, -0.5));
     textAbove(p, QStringLiteral("TOP-LEFT CORNER @ %1x").arg(zoom), crop.left(), crop.top() - 6, Font::pixel(11));
     p.end();
-    if (savePng(image, path))
-        out << "wrote notch silhouette + " << zoom << "x corner zoom to " << path << '\n';
+    if (!savePng(image, path, err))
+        return 1;
+    out << "wrote notch silhouette + " << zoom << "x corner zoom to " << path << '\n';
+    return 0;
 }
 
 } // namespace DebugRenders

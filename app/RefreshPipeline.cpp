@@ -2,7 +2,8 @@
 
 #include <QMetaObject>
 
-RefreshPipeline::RefreshPipeline(Build build, Apply apply) : m_build(std::move(build)), m_apply(std::move(apply))
+RefreshPipeline::RefreshPipeline(Build build, Apply apply, std::function<void()> flush)
+    : m_build(std::move(build)), m_apply(std::move(apply)), m_flush(std::move(flush))
 {
     m_thread.setObjectName(QStringLiteral("korvel.stats"));
     m_worker = new QObject;
@@ -38,7 +39,11 @@ void RefreshPipeline::shutdown()
     m_timer.stop();
     if (!m_thread.isRunning())
         return;
-    // Queued builds after the running one are dropped; the running one finishes, so no cache is left half-written.
+    // The builds already queued finish first, so no cache is left half-written; then what they left unsaved is
+    // written, and nothing runs afterwards.
+    if (m_flush)
+        QMetaObject::invokeMethod(
+            m_worker, [flush = std::move(m_flush)] { flush(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }
@@ -50,15 +55,15 @@ void RefreshPipeline::post(bool guarded)
     // The pipeline outlives every build (shutdown waits for the worker), and a result queued to it is dropped if
     // it is gone by then, since it is the context of that call.
     QMetaObject::invokeMethod(m_worker, [this, guarded] {
-        Stats stats = m_build();
-        QMetaObject::invokeMethod(this, [this, stats = std::move(stats), guarded] { finished(stats, guarded); });
+        RefreshResult result = m_build();
+        QMetaObject::invokeMethod(this, [this, result = std::move(result), guarded] { finished(result, guarded); });
     });
 }
 
-void RefreshPipeline::finished(const Stats& stats, bool guarded)
+void RefreshPipeline::finished(const RefreshResult& result, bool guarded)
 {
     if (!guarded)
         m_timerBuildQueued = false;
-    m_apply(stats);
+    m_apply(result);
     m_isRefreshing = false;
 }

@@ -88,11 +88,8 @@ public:
 
     void file(const LogFile& file, Checksum& sum)
     {
-        const auto bytes = m_scratch.impl().readFile(file.path);
-        if (!bytes)
-            return;
-        sum.bytes += bytes->size();
-        LineScanner::forEachLine(*bytes, [&](std::string_view line) {
+        sum.bytes += file.bytes;
+        m_scratch.impl().reader.read(file.path, [&](std::string_view line) {
             if (!line.empty())
                 this->line(line, sum);
         });

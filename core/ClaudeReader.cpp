@@ -1,8 +1,8 @@
 #include "core/ClaudeReader.h"
 
 #include "core/DirectoryWalk.h"
+#include "core/Hash64.h"
 #include "core/LineScanner.h"
-#include "core/Pricing.h"
 #include "core/TimeKit.h"
 #include "core/TimestampBook.h"
 
@@ -18,15 +18,34 @@ using simdjson::dom::object;
 
 // One API response. The agent writes a response with several content blocks as several lines that repeat its
 // message id and usage; counting each line would inflate tokens and cost, so copies are folded into one.
-struct Response
+// Finds strings of a small table by view, without building a string per look-up.
+struct TableHash
 {
-    double input = 0;
-    double output = 0;
-    double cacheRead = 0;
-    double cacheWrite = 0;
-    size_t model = 0;
-    bool hasDay = false;
-    std::string day;
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+class NameTable
+{
+public:
+    uint32_t indexOf(std::string_view name)
+    {
+        if (m_last < m_names.size() && m_names[m_last] == name)
+            return m_last;
+        if (const auto it = m_index.find(name); it != m_index.end())
+            return m_last = it->second;
+        m_last = static_cast<uint32_t>(m_names.size());
+        m_names.emplace_back(name);
+        m_index.emplace(m_names.back(), m_last);
+        return m_last;
+    }
+
+    std::vector<std::string> take() { return std::move(m_names); }
+
+private:
+    std::vector<std::string> m_names;
+    std::unordered_map<std::string, uint32_t, TableHash, std::equal_to<>> m_index;
+    uint32_t m_last = 0;
 };
 
 struct LineFields
@@ -164,11 +183,14 @@ public:
             toolResult(*f.toolUseResult, day);
     }
 
-    FileContribution finish()
+    ParsedLog finish()
     {
-        for (const Response& r : m_responses)
-            book(r);
-        return std::move(m_out);
+        ParsedLog log;
+        log.base = std::move(m_out);
+        log.responseModels = m_models.take();
+        log.responseDays = m_days.take();
+        log.responses = std::move(m_responses);
+        return log;
     }
 
 private:
@@ -188,38 +210,36 @@ private:
         if (!f.message || f.message->get_object().get(message) || message.at_key("usage").get_object().get(usage) ||
             message.at_key("model").get_string().get(model) || model == "<synthetic>")
             return;
-        Response r;
-        r.input = LineScanner::numberOr0(usage.at_key("input_tokens"));
-        r.output = LineScanner::numberOr0(usage.at_key("output_tokens"));
-        r.cacheRead = LineScanner::numberOr0(usage.at_key("cache_read_input_tokens"));
-        r.cacheWrite = LineScanner::numberOr0(usage.at_key("cache_creation_input_tokens"));
-        r.model = modelIndex(model);
-        if (day) {
-            r.hasDay = true;
-            r.day = day->dayKey;
-        }
+        LoggedResponse r;
+        r.input = LineScanner::tokenCountOr0(usage.at_key("input_tokens"));
+        r.output = LineScanner::tokenCountOr0(usage.at_key("output_tokens"));
+        r.cacheRead = LineScanner::tokenCountOr0(usage.at_key("cache_read_input_tokens"));
+        r.cacheWrite = LineScanner::tokenCountOr0(usage.at_key("cache_creation_input_tokens"));
+        r.model = m_models.indexOf(model);
+        if (day)
+            r.day = static_cast<int32_t>(m_days.indexOf(day->dayKey));
         const auto id = LineScanner::stringAt(message, "id");
         if (!id) {
-            m_responses.push_back(std::move(r));
+            m_responses.push_back(r);
             return;
         }
-        const auto [it, inserted] = m_byKey.try_emplace(responseKey(*id, f.requestId, r), m_responses.size());
+        r.key = responseKey(*id, f.requestId, r);
+        const auto [it, inserted] = m_byKey.try_emplace(r.key, m_responses.size());
         if (inserted) {
-            m_responses.push_back(std::move(r));
+            m_responses.push_back(r);
             return;
         }
         // Later copies keep the first copy's day; the copy with the most output wins, the earliest on ties.
-        Response& kept = m_responses[it->second];
+        LoggedResponse& kept = m_responses[it->second];
         if (r.output > kept.output) {
-            r.hasDay = kept.hasDay;
-            r.day = std::move(kept.day);
-            kept = std::move(r);
+            r.day = kept.day;
+            kept = r;
         }
     }
 
     // Without a request id a gateway may reuse one message id for every response; the input-side counts then
-    // tell different responses apart.
-    static std::string responseKey(std::string_view id, std::optional<std::string_view> requestId, const Response& r)
+    // tell different responses apart. The key is a hash: it also finds the response in other transcripts.
+    static uint64_t responseKey(std::string_view id, std::optional<std::string_view> requestId, const LoggedResponse& r)
     {
         std::string key(id);
         if (requestId) {
@@ -230,41 +250,8 @@ private:
             for (const double v : {r.input, r.cacheRead, r.cacheWrite})
                 key.append(reinterpret_cast<const char*>(&v), sizeof v);
         }
-        return key;
-    }
-
-    size_t modelIndex(std::string_view model)
-    {
-        if (m_lastModel < m_models.size() && m_models[m_lastModel].first == model)
-            return m_lastModel;
-        for (size_t i = 0; i < m_models.size(); ++i)
-            if (m_models[i].first == model)
-                return m_lastModel = i;
-        m_models.emplace_back(std::string(model), Pricing::baseFor(model));
-        return m_lastModel = m_models.size() - 1;
-    }
-
-    void book(const Response& r)
-    {
-        const auto& [model, rate] = m_models[r.model];
-        ModelAcc& acc = m_out.models[model];
-        acc.messages += 1;
-        acc.input += r.input;
-        acc.output += r.output;
-        acc.cacheRead += r.cacheRead;
-        acc.cacheWrite += r.cacheWrite;
-        m_out.assistantMessages += 1;
-        const double cost = Pricing::costOf(rate, r.input, r.output, r.cacheRead, r.cacheWrite);
-        m_out.tokensIn += r.input;
-        m_out.tokensOut += r.output;
-        m_out.cacheRead += r.cacheRead;
-        m_out.cacheWrite += r.cacheWrite;
-        m_out.cost += cost;
-        if (r.hasDay) {
-            DayBucket& bucket = m_out.perDay[r.day];
-            bucket.cost += cost;
-            bucket.tokens += r.input + r.output;
-        }
+        const uint64_t hash = hash64(key);
+        return hash == 0 ? 1 : hash;
     }
 
     void toolResult(element value, const TimeKit::LocalClock::Slot* day)
@@ -291,13 +278,13 @@ private:
     ParseScratch::Impl& m_scratch;
     FileContribution m_out;
     TimestampBook m_timestamps;
-    std::vector<Response> m_responses;
-    std::unordered_map<std::string, size_t> m_byKey;
-    std::vector<std::pair<std::string, Rate>> m_models;
-    size_t m_lastModel = 0;
+    std::vector<LoggedResponse> m_responses;
+    std::unordered_map<uint64_t, size_t> m_byKey;
+    NameTable m_models;
+    NameTable m_days;
 };
 
-FileContribution scan(std::string_view padded, ParseScratch::Impl& scratch)
+ParsedLog scan(std::string_view padded, ParseScratch::Impl& scratch)
 {
     TranscriptScan transcript(scratch);
     LineScanner::forEachLine(padded, [&](std::string_view line) { transcript.line(line); });
@@ -311,10 +298,20 @@ std::vector<std::string> findLogFiles(const std::string& root)
     return DirectoryWalk::find(root, DirectoryWalk::hasJsonlExtension);
 }
 
+LogRead readClaudeLog(const std::string& path, ParseScratch& scratch)
+{
+    ParseScratch::Impl& impl = scratch.impl();
+    TranscriptScan transcript(impl);
+    LogRead out;
+    out.read = impl.reader.read(path, [&](std::string_view line) { transcript.line(line); });
+    impl.settle();
+    out.log = transcript.finish();
+    return out;
+}
+
 FileContribution parseClaudeFile(const std::string& path, ParseScratch& scratch)
 {
-    const auto bytes = scratch.impl().readFile(path);
-    return bytes ? scan(*bytes, scratch.impl()) : FileContribution{};
+    return readClaudeLog(path, scratch).log.contribution();
 }
 
 FileContribution parseClaudeFile(const std::string& path)
@@ -326,7 +323,7 @@ FileContribution parseClaudeFile(const std::string& path)
 FileContribution parseClaudeBytes(std::string_view bytes, ParseScratch& scratch)
 {
     const simdjson::padded_string padded(bytes);
-    return scan(std::string_view(padded.data(), padded.size()), scratch.impl());
+    return scan(std::string_view(padded.data(), padded.size()), scratch.impl()).contribution();
 }
 
 LineCounts linesFromResult(std::string_view toolResultJson)

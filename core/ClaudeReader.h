@@ -2,6 +2,7 @@
 
 #include "core/FileContribution.h"
 #include "core/ParseScratch.h"
+#include "core/ParsedLog.h"
 
 #include <cstdint>
 #include <string>
@@ -22,6 +23,9 @@ namespace StatsEngine {
 
 /// Every transcript (extension "jsonl") under root at any depth, hidden entries skipped; unsorted.
 std::vector<std::string> findLogFiles(const std::string& root);
+
+/// One transcript read in bounded chunks, its responses kept apart; with how the read ended.
+LogRead readClaudeLog(const std::string& path, ParseScratch& scratch);
 
 /// What one transcript contributes; an unreadable file gives the empty contribution.
 FileContribution parseClaudeFile(const std::string& path, ParseScratch& scratch);

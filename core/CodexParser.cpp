@@ -96,9 +96,9 @@ private:
         object usage;
         if (payload.at_key("info").at_key("total_token_usage").get_object().get(usage))
             return;
-        m_totals = TokenTotals{LineScanner::numberOr0(usage.at_key("input_tokens")),
-                               LineScanner::numberOr0(usage.at_key("cached_input_tokens")),
-                               LineScanner::numberOr0(usage.at_key("output_tokens"))};
+        m_totals = TokenTotals{LineScanner::tokenCountOr0(usage.at_key("input_tokens")),
+                               LineScanner::tokenCountOr0(usage.at_key("cached_input_tokens")),
+                               LineScanner::tokenCountOr0(usage.at_key("output_tokens"))};
     }
 
     void message(object payload)
@@ -165,12 +165,12 @@ void mergeInto(FileContribution& total, const FileContribution& file)
         total.maxTs = file.maxTs;
 }
 
+} // namespace
+
 bool isRolloutName(std::string_view name)
 {
     return name.rfind("rollout-", 0) == 0 && DirectoryWalk::hasJsonlExtension(name);
 }
-
-} // namespace
 
 std::string sessionsDirectory()
 {
@@ -183,10 +183,27 @@ std::vector<std::string> findRollouts(const std::string& root)
     return DirectoryWalk::find(root, isRolloutName);
 }
 
+LogRead readRollout(const std::string& path, ParseScratch& scratch)
+{
+    ParseScratch::Impl& impl = scratch.impl();
+    RolloutScan rollout(impl);
+    LogRead out;
+    // The whole file must be valid UTF-8, or it contributes nothing.
+    out.read = impl.reader.read(path,
+                                [&](std::string_view line) {
+                                    if (!line.empty())
+                                        rollout.line(line);
+                                },
+                                {.requireUtf8 = true});
+    impl.settle();
+    if (out.read.status != ReadStatus::InvalidUtf8)
+        out.log.base = rollout.finish();
+    return out;
+}
+
 FileContribution parseFile(const std::string& path, ParseScratch& scratch)
 {
-    const auto bytes = scratch.impl().readFile(path);
-    return bytes ? scan(*bytes, scratch.impl()) : FileContribution{};
+    return readRollout(path, scratch).log.base;
 }
 
 FileContribution parseFile(const std::string& path)

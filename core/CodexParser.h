@@ -3,6 +3,7 @@
 #include "core/ClaudeReader.h"
 #include "core/FileContribution.h"
 #include "core/ParseScratch.h"
+#include "core/ParsedLog.h"
 
 #include <cstdint>
 #include <string>
@@ -22,8 +23,15 @@ namespace CodexParser {
 /// The user's Codex sessions directory: ~/.codex/sessions.
 std::string sessionsDirectory();
 
+/// True for a rollout's file name: "rollout-" at the start and the extension "jsonl".
+bool isRolloutName(std::string_view name);
+
 /// Every rollout ("rollout-*.jsonl") under root at any depth, hidden entries skipped; unsorted.
 std::vector<std::string> findRollouts(const std::string& root);
+
+/// One rollout read in bounded chunks (all of its figures in base), with how the read ended; a rollout that is
+/// not valid UTF-8 as a whole ends as InvalidUtf8 and contributes nothing.
+LogRead readRollout(const std::string& path, ParseScratch& scratch);
 
 /// What one rollout contributes; a file that cannot be read, or is not valid UTF-8, gives the empty contribution.
 FileContribution parseFile(const std::string& path, ParseScratch& scratch);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace DataDirectory {
@@ -44,6 +45,8 @@ std::string path()
     std::string dir = base + "/Korvel";
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
+    // The caches list every edited file path: the folder is the owner's alone, whatever the umask.
+    chmod(dir.c_str(), 0700);
     return dir;
 }
 

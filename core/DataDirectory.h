@@ -10,7 +10,8 @@ namespace DataDirectory {
 std::string home();
 
 /// $XDG_DATA_HOME/Korvel (default ~/.local/share/Korvel), or the temporary directory joined with Korvel when no
-/// home is known. The folder is created, with its parents, each time; a failure to create it is ignored.
+/// home is known. The folder is created, with its parents, each time, and made private (mode 0700); a failure to
+/// create it is ignored.
 std::string path();
 
 /// The file name inside path().

@@ -45,7 +45,9 @@ void walk(const std::string& dirPath, const std::function<bool(std::string_view)
     }
 }
 
-std::string absoluteRoot(const std::string& root)
+} // namespace
+
+std::string absolute(const std::string& root)
 {
     std::error_code ec;
     std::string path = std::filesystem::absolute(root, ec).string();
@@ -56,14 +58,12 @@ std::string absoluteRoot(const std::string& root)
     return path;
 }
 
-} // namespace
-
 std::vector<std::string> find(const std::string& root, const std::function<bool(std::string_view name)>& keep)
 {
     std::vector<std::string> out;
     if (root.empty())
         return out;
-    walk(absoluteRoot(root), keep, out);
+    walk(absolute(root), keep, out);
     return out;
 }
 

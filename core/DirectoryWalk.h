@@ -13,6 +13,9 @@ namespace DirectoryWalk {
 /// made absolute first.
 std::vector<std::string> find(const std::string& root, const std::function<bool(std::string_view name)>& keep);
 
+/// root made absolute, without trailing slashes: the prefix of every path that find gives for it.
+std::string absolute(const std::string& root);
+
 /// True when name ends in exactly ".jsonl" after at least one other character.
 bool hasJsonlExtension(std::string_view name);
 

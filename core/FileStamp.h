@@ -12,4 +12,6 @@ struct FileStamp
 
     /// The stamp of the file at path (links followed); absent when its attributes cannot be read.
     static std::optional<FileStamp> of(const std::string& path);
+
+    bool operator==(const FileStamp&) const = default;
 };

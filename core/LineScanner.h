@@ -2,6 +2,7 @@
 
 // Internal to the readers: pulls in simdjson, so only the few sources that parse JSON include it.
 
+#include "core/ChunkedLineReader.h"
 #include "core/ParseScratch.h"
 
 #include <cstring>
@@ -13,17 +14,21 @@
 struct ParseScratch::Impl
 {
     simdjson::dom::parser parser;
-    std::unique_ptr<char[]> buffer;
-    size_t capacity = 0;
+    ChunkedLineReader reader;
 
-    /// The bytes of the regular file at path, read once into the buffer and followed by at least
-    /// SIMDJSON_PADDING readable bytes; absent when it cannot be opened or read, or is not a regular file.
-    std::optional<std::string_view> readFile(const std::string& path);
-
-    /// Parses bytes (which must lie inside the buffer, followed by padding) as one JSON document in place.
+    /// Parses bytes (which must be followed by SIMDJSON_PADDING readable bytes) as one JSON document in place.
     simdjson::simdjson_result<simdjson::dom::element> parse(std::string_view bytes)
     {
         return parser.parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), false);
+    }
+
+    /// Gives back the parser's memory after a huge line, instead of keeping it for the rest of the build.
+    void settle()
+    {
+        constexpr size_t kKeep = size_t{64} << 20;
+        // On failure the parser simply grows again at the next line.
+        if (parser.capacity() > kKeep && parser.allocate(size_t{1} << 20) != simdjson::SUCCESS)
+            return;
     }
 };
 
@@ -52,11 +57,13 @@ inline std::optional<std::string_view> stringAt(simdjson::dom::object obj, std::
     return out;
 }
 
-/// The numeric value of an element as a double; 0 when it is not a number.
-inline double numberOr0(simdjson::simdjson_result<simdjson::dom::element> value)
+/// A token count: the element's numeric value, or 0 when it is not a number or is one that no response can have
+/// (negative, not finite, or above 10^12), so that one crafted line cannot poison every total.
+inline double tokenCountOr0(simdjson::simdjson_result<simdjson::dom::element> value)
 {
+    constexpr double kMostTokens = 1e12;
     double out = 0;
-    if (value.get_double().get(out))
+    if (value.get_double().get(out) || !(out >= 0 && out <= kMostTokens))
         return 0;
     return out;
 }

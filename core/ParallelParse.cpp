@@ -1,8 +1,20 @@
 #include "core/ParallelParse.h"
 
+#include "core/ClaudeReader.h"
+#include "core/CodexParser.h"
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
+
+namespace StatsEngine {
+
+LogRead readLog(const std::string& path, LogKind kind, ParseScratch& scratch)
+{
+    return kind == LogKind::Claude ? readClaudeLog(path, scratch) : CodexParser::readRollout(path, scratch);
+}
+
+} // namespace StatsEngine
 
 void parseInParallel(std::vector<ParseJob>& jobs)
 {
@@ -10,15 +22,14 @@ void parseInParallel(std::vector<ParseJob>& jobs)
     order.reserve(jobs.size());
     for (ParseJob& job : jobs)
         order.push_back(&job);
-    std::stable_sort(order.begin(), order.end(), [](const ParseJob* a, const ParseJob* b) {
-        return (a->stamp ? a->stamp->size : 0) > (b->stamp ? b->stamp->size : 0);
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [](const ParseJob* a, const ParseJob* b) { return a->sizeHint > b->sizeHint; });
 
     std::atomic<size_t> next{0};
     const auto work = [&] {
         ParseScratch scratch;
         for (size_t i = next++; i < order.size(); i = next++)
-            order[i]->result = StatsEngine::parseLog(order[i]->path, order[i]->kind, scratch);
+            order[i]->result = StatsEngine::readLog(order[i]->path, order[i]->kind, scratch);
     };
     const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), order.size());
     std::vector<std::jthread> helpers;

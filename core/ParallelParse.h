@@ -1,22 +1,29 @@
 #pragma once
 
-#include "core/FileStamp.h"
-#include "core/ParseCache.h"
+#include "core/ParseScratch.h"
+#include "core/ParsedLog.h"
+#include "core/StoredLog.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
-/// One log file that a build has to parse, and where its result goes.
+/// One log file that a build has to read, and what reading it gave.
 struct ParseJob
 {
-    size_t index = 0;
     std::string path;
     StatsEngine::LogKind kind = StatsEngine::LogKind::Claude;
-    std::optional<FileStamp> stamp;
-    FileContribution result;
+    /// For the order of work only: the size last seen.
+    int64_t sizeHint = 0;
+    LogRead result;
 };
 
-/// Parses every job, spread over the machine's cores (largest files first, so that no core is left with a big
-/// file at the end). Each job's result depends only on its file, so the outcome equals a serial run.
+namespace StatsEngine {
+
+/// A fresh read of one log file with the reader of its kind.
+LogRead readLog(const std::string& path, LogKind kind, ParseScratch& scratch);
+
+} // namespace StatsEngine
+
+/// Reads every job, spread over the machine's cores (largest files first, so that no core is left with a big file
+/// at the end). Each job's result depends only on its file, so the outcome equals a serial run.
 void parseInParallel(std::vector<ParseJob>& jobs);

@@ -1,166 +1,205 @@
 #include "core/ParseCache.h"
 
-#include "core/AtomicFile.h"
-#include "core/ClaudeReader.h"
-#include "core/CodexParser.h"
-#include "core/ContributionDom.h"
-#include "core/ContributionJson.h"
 #include "core/DataDirectory.h"
-#include "core/FileStamp.h"
-#include "core/TimeKit.h"
+#include "core/RecordCodec.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-using simdjson::dom::element;
-using simdjson::dom::object;
+// Bumped whenever the layout or the records change: any other value is a foreign cache and is replaced.
+constexpr std::string_view kFormat = "korvel-parse-cache 2";
 
-std::optional<CacheEntry> decodeEntry(element value)
+constexpr char kSchema[] = R"(
+    CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value BLOB NOT NULL) WITHOUT ROWID;
+    CREATE TABLE IF NOT EXISTS logs(path BLOB PRIMARY KEY, record BLOB NOT NULL) WITHOUT ROWID;
+    CREATE TABLE IF NOT EXISTS snapshot(id INTEGER PRIMARY KEY CHECK (id = 1), record BLOB NOT NULL);
+)";
+
+class Statement
 {
-    object obj;
-    element contribution;
-    CacheEntry entry;
-    if (value.get_object().get(obj) || obj.at_key("contribution").get(contribution))
+public:
+    Statement(sqlite3* db, const char* sql)
+    {
+        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
+            m_stmt = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    explicit operator bool() const { return m_stmt != nullptr; }
+    bool bind(int index, std::string_view bytes)
+    {
+        return sqlite3_bind_blob64(m_stmt, index, bytes.data(), bytes.size(), SQLITE_TRANSIENT) == SQLITE_OK;
+    }
+    int step() { return sqlite3_step(m_stmt); }
+    bool run()
+    {
+        const bool done = step() == SQLITE_DONE;
+        sqlite3_reset(m_stmt);
+        return done;
+    }
+    std::string_view column(int index)
+    {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, index));
+        return {data ? data : "", static_cast<size_t>(sqlite3_column_bytes(m_stmt, index))};
+    }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+bool exec(sqlite3* db, const char* sql)
+{
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+std::optional<std::string> metaValue(sqlite3* db, std::string_view key)
+{
+    Statement select(db, "SELECT value FROM meta WHERE key = ?1");
+    if (!select || !select.bind(1, key) || select.step() != SQLITE_ROW)
         return std::nullopt;
-    element mtime;
-    element size;
-    if (obj.at_key("mtime").get(mtime) || !ContributionJson::readNumber(mtime, entry.mtime) ||
-        obj.at_key("size").get(size) || !ContributionJson::readInteger(size, entry.size))
-        return std::nullopt;
-    auto decoded = ContributionJson::decode(contribution);
-    if (!decoded)
-        return std::nullopt;
-    entry.contribution = std::move(*decoded);
-    return entry;
+    return std::string(select.column(0));
+}
+
+bool setMeta(sqlite3* db, std::string_view key, std::string_view value)
+{
+    Statement upsert(db, "INSERT OR REPLACE INTO meta(key, value) VALUES (?1, ?2)");
+    return upsert && upsert.bind(1, key) && upsert.bind(2, value) && upsert.run();
+}
+
+void removeFiles(const std::string& path)
+{
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        std::remove((path + suffix).c_str());
+}
+
+// The cache lists every edited file path: only its owner may read it, whatever the umask. SQLite gives its log
+// files the mode of the database file.
+void createPrivately(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        fchmod(fd, 0600);
+        close(fd);
+    }
+}
+
+// Opens the database and makes it a cache of this format for this zone; null when the file is not one.
+sqlite3* openAs(const std::string& path, const std::string& zone)
+{
+    createPrivately(path);
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    // Another Korvel (the application and a command) may be writing: wait a little rather than fail.
+    sqlite3_busy_timeout(db, 2000);
+    const bool usable = exec(db, "PRAGMA journal_mode = WAL") && exec(db, "PRAGMA synchronous = NORMAL") &&
+                        exec(db, kSchema) && sqlite3_db_readonly(db, "main") == 0;
+    const auto format = usable ? metaValue(db, "format") : std::nullopt;
+    bool ready = usable && format == kFormat;
+    if (usable && !format) {
+        Statement any(db, "SELECT 1 FROM logs LIMIT 1");
+        // A new file becomes a cache; a file with rows but no format is someone else's.
+        ready = any && any.step() == SQLITE_DONE && setMeta(db, "format", kFormat);
+    }
+    if (ready && metaValue(db, "zone") != zone) {
+        // Stored days are local days of another zone: start over.
+        ready = exec(db, "BEGIN IMMEDIATE") && exec(db, "DELETE FROM logs") && exec(db, "DELETE FROM snapshot") &&
+                setMeta(db, "zone", zone) && exec(db, "COMMIT");
+    }
+    if (!ready) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return db;
 }
 
 } // namespace
 
 std::string ParseCache::url()
 {
-    return DataDirectory::file("parse-cache.json");
+    return DataDirectory::file("parse-cache.db");
 }
 
-std::optional<std::string> ParseCache::encode(const ParseCache& cache)
+std::unique_ptr<ParseCache> ParseCache::open(const std::string& path, const std::string& zone, bool fresh)
 {
-    JsonWriter out;
-    // About a kilobyte per entry: growing the text by doubling would copy and fault it in several times.
-    out.reserve(cache.entries.size() * 1200 + 256);
-    out.beginObject();
-    out.key("version");
-    out.value(cache.version);
-    out.key("zone");
-    out.value(cache.zone);
-    out.key("entries");
-    out.beginObject();
-    for (const auto& [path, entry] : cache.entries) {
-        // JSON text cannot carry a path that is not UTF-8; such a file is simply parsed on every build.
-        if (!simdjson::validate_utf8(path.data(), path.size()))
-            continue;
-        out.key(path);
-        out.beginObject();
-        out.key("mtime");
-        out.value(entry.mtime);
-        out.key("size");
-        out.value(entry.size);
-        out.key("contribution");
-        ContributionJson::write(out, entry.contribution);
-        out.endObject();
+    if (fresh)
+        removeFiles(path);
+    sqlite3* db = openAs(path, zone);
+    if (!db) {
+        // Damaged or foreign: replace it.
+        removeFiles(path);
+        db = openAs(path, zone);
     }
-    out.endObject();
-    out.endObject();
-    if (!out.ok())
+    return db ? std::unique_ptr<ParseCache>(new ParseCache(db)) : nullptr;
+}
+
+ParseCache::~ParseCache()
+{
+    sqlite3_close(m_db);
+}
+
+void ParseCache::noteFailure()
+{
+    const int code = sqlite3_errcode(m_db);
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+        m_damaged = true;
+}
+
+std::optional<FoldSnapshot> ParseCache::snapshot()
+{
+    Statement select(m_db, "SELECT record FROM snapshot WHERE id = 1");
+    const int rc = select ? select.step() : SQLITE_ERROR;
+    if (rc != SQLITE_ROW) {
+        noteFailure();
         return std::nullopt;
-    return out.take();
-}
-
-std::optional<ParseCache> ParseCache::decode(std::string_view json)
-{
-    simdjson::dom::parser parser;
-    object root;
-    if (parser.parse(json).get_object().get(root))
-        return std::nullopt;
-    ParseCache cache;
-    cache.zone.clear();
-    element version;
-    object entries;
-    if (root.at_key("version").get(version) || !ContributionJson::readInteger(version, cache.version) ||
-        root.at_key("entries").get_object().get(entries))
-        return std::nullopt;
-    element zone;
-    if (!root.at_key("zone").get(zone)) {
-        std::string_view text;
-        if (zone.get_string().get(text))
-            return std::nullopt;
-        cache.zone = text;
     }
-    cache.entries.reserve(entries.size());
-    for (const auto member : entries) {
-        auto entry = decodeEntry(member.value);
-        if (!entry)
-            return std::nullopt;
-        cache.entries.insert_or_assign(std::string(member.key), std::move(*entry));
+    return RecordCodec::decodeSnapshot(select.column(0));
+}
+
+void ParseCache::forEachLog(const std::function<void(std::string path, StoredLog stored)>& onLog)
+{
+    Statement select(m_db, "SELECT path, record FROM logs");
+    int rc = SQLITE_ERROR;
+    while (select && (rc = select.step()) == SQLITE_ROW) {
+        const std::string_view path = select.column(0);
+        if (auto stored = RecordCodec::decodeLog(path, select.column(1)))
+            onLog(std::string(path), std::move(*stored));
     }
-    return cache;
+    if (rc != SQLITE_DONE)
+        noteFailure();
 }
 
-ParseCache ParseCache::load(const std::string& path)
+bool ParseCache::save(const Changes& changes)
 {
-    const std::string zone = TimeKit::zoneId();
-    const auto bytes = AtomicFile::read(path);
-    auto cache = bytes ? decode(*bytes) : std::nullopt;
-    // Cached contributions hold local day keys: after a change of time zone every file is parsed again.
-    if (!cache || cache->version != kVersion || cache->zone != zone)
-        return {};
-    return std::move(*cache);
-}
-
-bool ParseCache::save(const ParseCache& cache, const std::string& path)
-{
-    const auto json = encode(cache);
-    return json && AtomicFile::write(path, *json);
-}
-
-size_t ParseCache::prune(const std::unordered_set<std::string>& seen)
-{
-    return std::erase_if(entries, [&](const auto& item) { return !seen.contains(item.first); });
-}
-
-const FileContribution* ParseCache::find(const std::string& path, const FileStamp& stamp) const
-{
-    const auto it = entries.find(path);
-    if (it == entries.end() || it->second.mtime != stamp.mtime || it->second.size != stamp.size)
-        return nullptr;
-    return &it->second.contribution;
-}
-
-const FileContribution& ParseCache::store(const std::string& path, const FileStamp& stamp,
-                                          FileContribution contribution)
-{
-    CacheEntry& entry = entries[path];
-    entry = CacheEntry{stamp.mtime, stamp.size, std::move(contribution)};
-    return entry.contribution;
-}
-
-namespace StatsEngine {
-
-FileContribution parseLog(const std::string& path, LogKind kind, ParseScratch& scratch)
-{
-    return kind == LogKind::Claude ? parseClaudeFile(path, scratch) : CodexParser::parseFile(path, scratch);
-}
-
-FileContribution loadOrParse(const std::string& path, LogKind kind, ParseCache& cache, bool& dirty,
-                             ParseScratch& scratch)
-{
-    const auto stamp = FileStamp::of(path);
-    if (stamp)
-        if (const FileContribution* hit = cache.find(path, *stamp))
-            return *hit;
-    FileContribution parsed = parseLog(path, kind, scratch);
-    if (stamp) {
-        cache.store(path, *stamp, parsed);
-        dirty = true;
+    if (!exec(m_db, "BEGIN IMMEDIATE"))
+        return false;
+    Statement write(m_db, "INSERT OR REPLACE INTO logs(path, record) VALUES (?1, ?2)");
+    Statement remove(m_db, "DELETE FROM logs WHERE path = ?1");
+    bool ok = write && remove;
+    for (const Written& w : changes.written)
+        ok = ok && write.bind(1, w.path) && write.bind(2, RecordCodec::encode(w.path, w.kind, w.stamp, *w.log)) &&
+             write.run();
+    for (const std::string& path : changes.removed)
+        ok = ok && remove.bind(1, path) && remove.run();
+    if (changes.snapshot) {
+        Statement put(m_db, "INSERT OR REPLACE INTO snapshot(id, record) VALUES (1, ?1)");
+        ok = ok && put && put.bind(1, RecordCodec::encode(*changes.snapshot)) && put.run();
+    } else {
+        ok = ok && exec(m_db, "DELETE FROM snapshot");
     }
-    return parsed;
+    if (ok && exec(m_db, "COMMIT"))
+        return true;
+    noteFailure();
+    exec(m_db, "ROLLBACK");
+    return false;
 }
-
-} // namespace StatsEngine

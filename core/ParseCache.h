@@ -1,77 +1,68 @@
 #pragma once
 
-#include "core/FileContribution.h"
-#include "core/FileStamp.h"
-#include "core/ParseScratch.h"
-#include "core/TimeKit.h"
+#include "core/StoredLog.h"
 
-#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
-/// One cached log file: its stamp when parsed and what parsing it produced.
-struct CacheEntry
+struct sqlite3;
+
+/// The parse cache: per log file path, the file's stamp when it was read and what it holds, so that a file is read
+/// again only when its modification time or size changes; and the snapshot of the last fold, so that a build that
+/// finds nothing changed folds nothing. An SQLite database in write-ahead-log mode, one row per log file: a change
+/// rewrites only its rows, and a crash at any moment leaves the old or the new state whole. A missing, damaged or
+/// foreign file is replaced by an empty cache; so is a cache made in another time zone (its days are local).
+class ParseCache
 {
-    double mtime = 0;
-    int64_t size = 0;
-    FileContribution contribution;
-
-    bool operator==(const CacheEntry&) const = default;
-};
-
-/// Parse results per log file path, kept in "parse-cache.json" between builds.
-struct ParseCache
-{
-    static constexpr int64_t kVersion = 1;
-
-    int64_t version = kVersion;
-    /// The local zone the day keys of the entries were made in; a cache from another zone is not used.
-    std::string zone = TimeKit::zoneId();
-    std::unordered_map<std::string, CacheEntry> entries;
-
-    /// The cache file in the data directory.
+public:
+    /// "parse-cache.db" in the data directory.
     static std::string url();
 
-    /// JSON text of the whole cache; absent when a value cannot be written (a number that is not finite).
-    static std::optional<std::string> encode(const ParseCache& cache);
+    /// Opens the cache at path for the local zone, creating or replacing it as needed (always replacing it when
+    /// fresh is set); null when no cache can be had there (the build then runs without one).
+    static std::unique_ptr<ParseCache> open(const std::string& path, const std::string& zone, bool fresh = false);
+    ~ParseCache();
+    ParseCache(const ParseCache&) = delete;
+    ParseCache& operator=(const ParseCache&) = delete;
 
-    /// All-or-nothing decode; absent on any missing key or wrong type ("zone" may be missing). The version and
-    /// zone are not checked here.
-    static std::optional<ParseCache> decode(std::string_view json);
+    /// The stored snapshot, when there is one that decodes.
+    std::optional<FoldSnapshot> snapshot();
 
-    /// The cache stored at path, or an empty one when it is missing, unreadable, undecodable, of another
-    /// version or made in another time zone. The result always carries the current version and zone.
-    static ParseCache load(const std::string& path);
-    static ParseCache load() { return load(url()); }
+    /// Calls onLog with every stored record that decodes; records that do not are left for the next save to drop.
+    void forEachLog(const std::function<void(std::string path, StoredLog stored)>& onLog);
 
-    /// Writes the cache atomically (temporary file in the same folder, then rename); false when nothing was
-    /// written, in which case the old file is untouched.
-    static bool save(const ParseCache& cache, const std::string& path);
-    static bool save(const ParseCache& cache) { return save(cache, url()); }
+    /// One record to write: the log file at path, read at stamp.
+    struct Written
+    {
+        std::string path;
+        StatsEngine::LogKind kind;
+        FileStamp stamp;
+        const ParsedLog* log;
+    };
 
-    /// The stored contribution of path when it was parsed at exactly this stamp, else null.
-    const FileContribution* find(const std::string& path, const FileStamp& stamp) const;
+    /// What one save changes.
+    struct Changes
+    {
+        std::vector<Written> written;
+        std::vector<std::string> removed;
+        /// The new snapshot; absent removes the stored one.
+        std::optional<FoldSnapshot> snapshot;
+    };
 
-    /// Stores the contribution of path parsed at stamp, replacing any older entry.
-    const FileContribution& store(const std::string& path, const FileStamp& stamp, FileContribution contribution);
+    /// Applies the changes in one transaction; false when nothing was written.
+    bool save(const Changes& changes);
 
-    /// Removes the entries whose path is not in seen; returns how many were removed.
-    size_t prune(const std::unordered_set<std::string>& seen);
+    /// True once the database reported damage: it is to be replaced by a fresh one.
+    bool damaged() const { return m_damaged; }
+
+private:
+    explicit ParseCache(sqlite3* db) : m_db(db) {}
+    void noteFailure();
+
+    sqlite3* m_db;
+    bool m_damaged = false;
 };
-
-namespace StatsEngine {
-
-/// Which reader a log file needs.
-enum class LogKind { Claude, Codex };
-
-/// A fresh parse of one log file with the reader of its kind.
-FileContribution parseLog(const std::string& path, LogKind kind, ParseScratch& scratch);
-
-/// The contribution of one log file: the cached one when its modification time and size are unchanged,
-/// otherwise a fresh parse, stored in the cache (setting dirty) when the file's stamp could be read.
-FileContribution loadOrParse(const std::string& path, LogKind kind, ParseCache& cache, bool& dirty,
-                             ParseScratch& scratch);
-
-} // namespace StatsEngine

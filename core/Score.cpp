@@ -37,7 +37,8 @@ double nightShare(std::span<const int64_t> byHour)
 double band(double x, std::span<const double> t)
 {
     const size_t n = t.size();
-    if (n == 0)
+    // A figure that is not a number counts as none: the ladder search below needs an ordered value.
+    if (n == 0 || std::isnan(x))
         return 0;
     const double step = 1.0 / static_cast<double>(n);
     if (x < t[0])

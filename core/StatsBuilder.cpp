@@ -1,39 +1,51 @@
 #include "core/StatsBuilder.h"
 
-#include "core/ClaudeReader.h"
+#include "core/AtomicFile.h"
 #include "core/CodexParser.h"
 #include "core/DataDirectory.h"
-#include "core/ParallelParse.h"
-#include "core/StatsTotals.h"
+#include "core/Hash64.h"
+#include "core/StatsDerivation.h"
 #include "core/TimeKit.h"
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <sys/stat.h>
-#include <unordered_set>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
-struct LogFile
-{
-    std::string path;
-    StatsEngine::LogKind kind;
-};
+// Bumped with the meaning of a fold, so that a snapshot of an older Korvel never passes for a current one.
+constexpr std::string_view kFoldFormat = "fold 1";
 
-std::vector<LogFile> listLogs(const LogLocations& where)
+Fingerprint fingerprintOf(const std::map<std::string, ListedLog>& files, std::string_view zone)
 {
-    std::vector<LogFile> files;
-    // Sorted so that sums of fractional figures come out bit-identical from build to build.
-    auto claude = StatsEngine::findLogFiles(where.claudeRoot);
-    std::sort(claude.begin(), claude.end());
-    for (auto& path : claude)
-        files.push_back({std::move(path), StatsEngine::LogKind::Claude});
-    auto codex = CodexParser::findRollouts(where.codexRoot);
-    std::sort(codex.begin(), codex.end());
-    for (auto& path : codex)
-        files.push_back({std::move(path), StatsEngine::LogKind::Codex});
-    return files;
+    // A sum over the files: the order they are visited in does not matter.
+    Fingerprint sum{hash64(zone, 1) ^ hash64(kFoldFormat, 3), hash64(zone, 2) ^ hash64(kFoldFormat, 4)};
+    std::string item;
+    for (const auto& [path, listed] : files) {
+        item.assign(path);
+        item.push_back('\0');
+        item.push_back(static_cast<char>(listed.kind));
+        char stamp[16];
+        std::memcpy(stamp, &listed.stamp->mtime, 8);
+        std::memcpy(stamp + 8, &listed.stamp->size, 8);
+        item.append(stamp, sizeof stamp);
+        sum.low += hash64(item, 5);
+        sum.high += hash64(item, 6);
+    }
+    return sum;
+}
+
+// A cache of an earlier Korvel, one JSON document: it is not read any more and can be large.
+void removeOldCache(const std::string& cachePath)
+{
+    const size_t slash = cachePath.rfind('/');
+    if (slash == std::string::npos)
+        return;
+    const std::string old = cachePath.substr(0, slash + 1) + "parse-cache.json";
+    std::remove(old.c_str());
+    AtomicFile::removeStaleTemporaries(old);
 }
 
 } // namespace
@@ -48,69 +60,247 @@ LogLocations LogLocations::defaults(const std::optional<std::string>& dir)
     return where;
 }
 
-std::optional<StatsBuilder::CacheFileId> StatsBuilder::identify(const std::string& path)
+StatsBuilder::StatsBuilder() = default;
+StatsBuilder::StatsBuilder(Options options) : m_options(options) {}
+
+StatsBuilder::~StatsBuilder() = default;
+
+void StatsBuilder::reset()
 {
-    struct stat st
-    {
-    };
-    if (stat(path.c_str(), &st) != 0)
-        return std::nullopt;
-    return CacheFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                       static_cast<int64_t>(st.st_size), st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec};
+    m_cache.reset();
+    m_ledger = StatsLedger();
+    m_ledgerLoaded = false;
+    m_known.clear();
+    m_unsaved.clear();
+    m_unsavedRemovals.clear();
+    m_retry.clear();
+    m_fold.reset();
+    m_foldStale = true;
+    m_snapshotCurrent = false;
+    m_stats.reset();
 }
 
-ParseCache& StatsBuilder::loadCache(const std::string& path)
+void StatsBuilder::openCache(bool fresh)
 {
-    const auto id = identify(path);
-    const bool unchanged =
-        id && m_cacheFile && *id == *m_cacheFile && path == m_cachePath && m_cache.zone == TimeKit::zoneId();
-    if (!unchanged) {
-        m_cache = ParseCache::load(path);
-        m_cacheFile = id;
-        m_cachePath = path;
+    m_cache = ParseCache::open(m_where.parseCachePath, m_zone, fresh);
+    if (m_cache)
+        removeOldCache(m_where.parseCachePath);
+}
+
+// A new builder over a tree that did not change since the snapshot was taken: the fold without reading any record.
+bool StatsBuilder::foldFromSnapshot()
+{
+    if (!m_cache || !clean())
+        return false;
+    auto snapshot = m_cache->snapshot();
+    if (!snapshot || !(snapshot->fingerprint == fingerprintOf(m_listing.files(), m_zone)))
+        return false;
+    m_fold = std::move(snapshot->fold);
+    m_foldStale = false;
+    m_snapshotCurrent = true;
+    return true;
+}
+
+// A cache that reported damage is replaced by a fresh one, into which everything known goes at the next save.
+void StatsBuilder::replaceDamagedCache()
+{
+    openCache(true);
+    m_unsavedRemovals.clear();
+    for (const auto& [path, known] : m_known)
+        m_unsaved.insert(path);
+}
+
+void StatsBuilder::loadLedger()
+{
+    const auto& files = m_listing.files();
+    if (m_cache) {
+        // Rows come in path order, so that no file is put before a file that repeats its responses.
+        m_cache->forEachLog([&](std::string path, StoredLog stored) {
+            const auto listed = files.find(path);
+            if (listed == files.end()) {
+                m_unsavedRemovals.insert(std::move(path));
+                return;
+            }
+            if (listed->second.kind != stored.kind || !(listed->second.stamp == stored.stamp))
+                return;
+            m_known[path] = Known{stored.kind, stored.stamp};
+            m_ledger.put(path, std::move(stored.log));
+        });
+        if (m_cache->damaged())
+            replaceDamagedCache();
     }
-    return m_cache;
+    m_ledgerLoaded = true;
+    m_foldStale = true;
+}
+
+bool StatsBuilder::needsReading(const std::string& path, const ListedLog& listed) const
+{
+    if (!listed.stamp || m_retry.contains(path))
+        return true;
+    const auto known = m_known.find(path);
+    return known == m_known.end() || known->second.kind != listed.kind || !(known->second.stamp == *listed.stamp);
+}
+
+void StatsBuilder::forget(const std::string& path)
+{
+    m_ledger.remove(path);
+    const bool stored = m_known.erase(path) > 0;
+    if (m_unsaved.erase(path) > 0 || stored)
+        m_unsavedRemovals.insert(path);
+    m_foldStale = true;
+}
+
+void StatsBuilder::take(ParseJob& job)
+{
+    const FileRead& read = job.result.read;
+    m_retry.erase(job.path);
+    if (read.status == ReadStatus::Unreadable) {
+        // Counts as empty now and is read again next time: an unreadable moment must not hide it for good.
+        forget(job.path);
+        m_retry.insert(job.path);
+        m_report.unreadable.push_back(job.path);
+        return;
+    }
+    m_ledger.put(job.path, std::move(job.result.log));
+    m_foldStale = true;
+    if (read.status == ReadStatus::Changed || !read.stamp) {
+        // What was read counts, but the file moved on while it was read: read it whole next time.
+        if (m_known.erase(job.path) > 0)
+            m_unsavedRemovals.insert(job.path);
+        m_unsaved.erase(job.path);
+        m_retry.insert(job.path);
+        return;
+    }
+    m_known[job.path] = Known{job.kind, *read.stamp};
+    m_unsaved.insert(job.path);
+    m_unsavedRemovals.erase(job.path);
+}
+
+void StatsBuilder::update(const LogListing::Delta& delta)
+{
+    const auto& files = m_listing.files();
+    std::vector<ParseJob> jobs;
+    const auto consider = [&](const std::string& path) {
+        const auto listed = files.find(path);
+        if (listed == files.end()) {
+            if (m_ledger.contains(path) || m_known.contains(path))
+                forget(path);
+            return;
+        }
+        if (needsReading(path, listed->second))
+            jobs.push_back({path, listed->second.kind, listed->second.stamp ? listed->second.stamp->size : 0, {}});
+    };
+    if (delta.everything) {
+        std::vector<std::string> gone;
+        for (const auto& [path, known] : m_known)
+            if (!files.contains(path))
+                gone.push_back(path);
+        for (const std::string& path : gone)
+            forget(path);
+        for (const auto& [path, listed] : files)
+            consider(path);
+        for (const std::string& path : std::set<std::string>(m_retry))
+            if (!files.contains(path))
+                consider(path);
+    } else {
+        std::set<std::string> paths(delta.paths.begin(), delta.paths.end());
+        paths.insert(m_retry.begin(), m_retry.end());
+        for (const std::string& path : paths)
+            consider(path);
+    }
+    parseInParallel(jobs);
+    for (ParseJob& job : jobs)
+        take(job);
+    m_report.parsed = jobs.size();
+    for (const std::string& path : m_retry)
+        m_listing.recheck(path);
+}
+
+// Every listed file is stamped and was read whole: the fold then describes exactly the listing's fingerprint.
+bool StatsBuilder::clean() const
+{
+    if (!m_retry.empty())
+        return false;
+    for (const auto& [path, listed] : m_listing.files())
+        if (!listed.stamp)
+            return false;
+    return true;
+}
+
+void StatsBuilder::save(bool withSnapshot)
+{
+    if (!m_cache)
+        return;
+    ParseCache::Changes changes;
+    for (const std::string& path : m_unsaved) {
+        const auto known = m_known.find(path);
+        const ParsedLog* log = m_ledger.find(path);
+        if (known != m_known.end() && log)
+            changes.written.push_back({path, known->second.kind, known->second.stamp, log});
+    }
+    changes.removed.assign(m_unsavedRemovals.begin(), m_unsavedRemovals.end());
+    if (withSnapshot && m_fold && !m_foldStale && clean())
+        changes.snapshot = FoldSnapshot{fingerprintOf(m_listing.files(), m_zone), *m_fold};
+    if (!m_cache->save(changes)) {
+        if (m_cache->damaged())
+            replaceDamagedCache();
+        return;
+    }
+    m_unsaved.clear();
+    m_unsavedRemovals.clear();
+    m_snapshotCurrent = changes.snapshot.has_value();
 }
 
 Stats StatsBuilder::build(const LogLocations& where, double now)
 {
-    const std::vector<LogFile> files = listLogs(where);
-    ParseCache& cache = loadCache(where.parseCachePath);
-
-    std::unordered_set<std::string> seen;
-    seen.reserve(files.size());
-    std::vector<const FileContribution*> contributions(files.size(), nullptr);
-    std::vector<ParseJob> misses;
-    for (size_t i = 0; i < files.size(); ++i) {
-        seen.insert(files[i].path);
-        const auto stamp = FileStamp::of(files[i].path);
-        if (stamp)
-            contributions[i] = cache.find(files[i].path, *stamp);
-        if (!contributions[i])
-            misses.push_back({i, files[i].path, files[i].kind, stamp, {}});
-    }
-
-    parseInParallel(misses);
-    bool dirty = false;
-    for (ParseJob& job : misses) {
-        if (job.stamp) {
-            contributions[job.index] = &cache.store(job.path, *job.stamp, std::move(job.result));
-            dirty = true;
+    const std::string zone = TimeKit::refreshZone();
+    if (zone != m_zone || where.parseCachePath != m_where.parseCachePath)
+        reset();
+    m_zone = zone;
+    m_where = where;
+    m_report = {};
+    const LogListing::Delta delta = m_listing.refresh(where.claudeRoot, where.codexRoot, m_options.watch, now);
+    const bool nothingNew = !delta.everything && delta.paths.empty() && m_retry.empty();
+    if (!m_fold || !nothingNew) {
+        if (!m_ledgerLoaded) {
+            if (!m_cache)
+                openCache(false);
+            if (!foldFromSnapshot()) {
+                loadLedger();
+                update(LogListing::Delta{true, {}});
+            }
         } else {
-            contributions[job.index] = &job.result;
+            update(delta);
         }
     }
-
-    const size_t removed = cache.prune(seen);
-    if (removed > 0 || dirty) {
-        // A cache that could not be written is read again next time rather than trusted from memory.
-        m_cacheFile = ParseCache::save(cache, where.parseCachePath) ? identify(where.parseCachePath) : std::nullopt;
+    if (m_foldStale) {
+        m_fold = m_ledger.summary();
+        m_foldStale = false;
+        m_snapshotCurrent = false;
+        m_stats.reset();
     }
+    const std::string today = TimeKit::dateKey(now);
+    if (!m_stats || today != m_statsDay) {
+        m_stats = StatsEngine::deriveStats(*m_fold, static_cast<int64_t>(m_listing.files().size()), now);
+        m_statsDay = today;
+    }
+    const bool unsaved = !m_unsaved.empty() || !m_unsavedRemovals.empty();
+    if (m_options.saveInterval <= 0) {
+        if (unsaved || !m_snapshotCurrent)
+            save(true);
+    } else if (unsaved && (now - m_lastSave >= m_options.saveInterval || now < m_lastSave)) {
+        // A running application saves at most once per interval; the snapshot waits for flush.
+        save(false);
+        m_lastSave = now;
+    }
+    return *m_stats;
+}
 
-    StatsTotals totals(now);
-    for (const FileContribution* c : contributions)
-        totals.add(*c);
-    return totals.derive(static_cast<int64_t>(files.size()));
+void StatsBuilder::flush()
+{
+    if (!m_cache && m_fold)
+        openCache(false);
+    save(true);
 }
 
 namespace StatsEngine {

@@ -1,11 +1,19 @@
 #pragma once
 
+#include "core/FoldSummary.h"
+#include "core/LogListing.h"
+#include "core/ParallelParse.h"
 #include "core/ParseCache.h"
 #include "core/Stats.h"
+#include "core/StatsLedger.h"
 
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 /// Where a build reads logs and keeps its parse cache.
 struct LogLocations
@@ -16,33 +24,91 @@ struct LogLocations
 
     /// The user's default locations; dir, when given, replaces only the Claude Code projects directory.
     static LogLocations defaults(const std::optional<std::string>& dir = std::nullopt);
+
+    bool operator==(const LogLocations&) const = default;
 };
 
-/// Builds Stats from everything on disk. One builder runs one build at a time; between builds it keeps the
-/// decoded parse cache for as long as the cache file on disk is the very file it last read or wrote, so an
-/// unchanged tree costs no decoding, while an edited or replaced cache file is read again.
+/// What the last build found besides the figures.
+struct BuildReport
+{
+    /// Log files that could not be read (or vanished before they were): they count as empty in this build, are
+    /// kept out of the cache and are read again by the next build.
+    std::vector<std::string> unreadable;
+    /// Log files read by this build (the rest came from the cache).
+    size_t parsed = 0;
+};
+
+/// Builds Stats from everything on disk. One builder runs one build at a time and keeps, between builds, the
+/// listing, the fold of every file and the unsaved changes to the cache, so that a build costs about what changed
+/// since the last one: nothing changed costs a look at the file events (or a listing), one file changed costs
+/// reading that file. A new builder over an unchanged tree takes the fold from the cache's snapshot and reads no
+/// records at all.
 class StatsBuilder
 {
 public:
-    /// A full rebuild at the given time (epoch seconds); never fails.
-    Stats build(const LogLocations& where, double now);
-
-private:
-    struct CacheFileId
+    struct Options
     {
-        uint64_t device = 0;
-        uint64_t inode = 0;
-        int64_t size = 0;
-        int64_t mtimeNs = 0;
-        bool operator==(const CacheFileId&) const = default;
+        /// Keep the listing current from file events between builds (the running application).
+        bool watch = false;
+        /// Seconds between saves of the cache; 0 saves at the end of every build that changed anything.
+        double saveInterval = 0;
     };
 
-    static std::optional<CacheFileId> identify(const std::string& path);
-    ParseCache& loadCache(const std::string& path);
+    StatsBuilder();
+    explicit StatsBuilder(Options options);
+    ~StatsBuilder();
+    StatsBuilder(const StatsBuilder&) = delete;
+    StatsBuilder& operator=(const StatsBuilder&) = delete;
 
-    ParseCache m_cache;
-    std::string m_cachePath;
-    std::optional<CacheFileId> m_cacheFile;
+    /// A build at the given time (epoch seconds); never fails.
+    Stats build(const LogLocations& where, double now);
+
+    /// Saves what earlier builds left unsaved, with the snapshot of the last fold (the application calls it
+    /// before it quits).
+    void flush();
+
+    const BuildReport& lastReport() const { return m_report; }
+
+private:
+    struct Known
+    {
+        StatsEngine::LogKind kind;
+        FileStamp stamp;
+    };
+
+    void reset();
+    void openCache(bool fresh);
+    void replaceDamagedCache();
+    bool foldFromSnapshot();
+    void loadLedger();
+    void update(const LogListing::Delta& delta);
+    bool needsReading(const std::string& path, const ListedLog& listed) const;
+    void forget(const std::string& path);
+    void take(ParseJob& job);
+    bool clean() const;
+    void save(bool withSnapshot);
+
+    Options m_options;
+    LogLocations m_where;
+    std::string m_zone;
+    LogListing m_listing;
+    std::unique_ptr<ParseCache> m_cache;
+    StatsLedger m_ledger;
+    bool m_ledgerLoaded = false;
+    /// The stamp every file in the ledger was read at; files read in an unfinished state are not here.
+    std::unordered_map<std::string, Known> m_known;
+    std::set<std::string> m_unsaved;
+    std::set<std::string> m_unsavedRemovals;
+    /// Files to read again at the next build whatever their stamp says.
+    std::set<std::string> m_retry;
+    std::optional<FoldSummary> m_fold;
+    bool m_foldStale = true;
+    /// The cache's snapshot describes the current fold.
+    bool m_snapshotCurrent = false;
+    std::optional<Stats> m_stats;
+    std::string m_statsDay;
+    double m_lastSave = 0;
+    BuildReport m_report;
 };
 
 namespace StatsEngine {

@@ -1,15 +1,13 @@
 #include "core/StatsCache.h"
 
 #include "core/AtomicFile.h"
-#include "core/ContributionDom.h"
 #include "core/DataDirectory.h"
+#include "core/JsonRead.h"
 #include "core/JsonWriter.h"
 
 namespace StatsCache {
 namespace {
 
-using ContributionJson::readInteger;
-using ContributionJson::readNumber;
 using simdjson::dom::array;
 using simdjson::dom::element;
 using simdjson::dom::object;
@@ -91,11 +89,11 @@ template <typename S, typename Visit> void scalarFields(S& s, Visit&& visit)
 
 bool readValue(element value, int64_t& out)
 {
-    return readInteger(value, out);
+    return JsonRead::integer(value, out);
 }
 bool readValue(element value, double& out)
 {
-    return readNumber(value, out);
+    return JsonRead::number(value, out);
 }
 bool readValue(element value, bool& out)
 {
@@ -112,7 +110,7 @@ bool readValue(element value, std::string& out)
 
 bool readValue(element value, std::array<int64_t, 24>& out)
 {
-    return ContributionJson::readHours(value, out);
+    return JsonRead::hours(value, out);
 }
 
 template <typename T> bool required(object obj, std::string_view key, T& out)

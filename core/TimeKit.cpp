@@ -149,6 +149,24 @@ std::optional<double> epoch(std::string_view text)
     return static_cast<double>(whole) + fraction;
 }
 
+std::string refreshZone()
+{
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> guard(lock);
+    captureLocalZone();
+    // tzset re-reads TZ, or the system zone file when it changed; a change between the two readings is caught
+    // by reading the name again.
+    std::string before = zoneId();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        tzset();
+        std::string after = zoneId();
+        if (after == before)
+            return after;
+        before = std::move(after);
+    }
+    return before;
+}
+
 std::string zoneId()
 {
     if (const char* tz = std::getenv("TZ"))

@@ -18,6 +18,11 @@ std::string dateKey(double t);
 /// The local hour of day (0-23) of an epoch time.
 int hourOf(double t);
 
+/// Makes this process's local days and hours follow the local zone as it is now (the TZ variable, or the system
+/// zone file it defaults to) and returns its name, as zoneId gives it. A build calls it once, so that the day keys
+/// it makes and the zone it records come from one reading, even when the zone changed since the last build.
+std::string refreshZone();
+
 /// Names the local zone in force (the TZ value, or the system zone file it defaults to), so that results holding
 /// local day keys can tell whether they were made under the same zone.
 std::string zoneId();

@@ -55,7 +55,7 @@ build() {
     local dir=$1
     shift
     if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S . -B "$dir" -G Ninja "$@" >&2
+        cmake -S . -B "$dir" -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@" >&2
     fi
     cmake --build "$dir" >&2
 }

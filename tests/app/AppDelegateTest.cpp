@@ -41,7 +41,7 @@ protected:
         env.build = [this] {
             const std::lock_guard<std::mutex> wait(gate);
             ++builds;
-            return sample(12345, 48, 5);
+            return RefreshResult{sample(12345, 48, 5)};
         };
         env.loadCachedStats = [] { return std::nullopt; };
         env.watchedFolder = QString::fromStdString(desktop.path() + "/none");

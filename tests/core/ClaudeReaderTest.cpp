@@ -5,6 +5,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/ZoneGuard.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -110,6 +111,21 @@ TEST_F(ClaudeReaderTest, OddModelsAndNumbersAreTakenAsTheyCome)
     EXPECT_EQ(c.models.at("").output, 2.5);
     EXPECT_EQ(c.assistantMessages, 1);
     EXPECT_TRUE(c.perDay.empty()) << "a line without a timestamp books to no day";
+}
+
+TEST_F(ClaudeReaderTest, TokenCountsNoResponseCanHaveCountAsNothing)
+{
+    const auto c = parse(R"({"type":"assistant","message":{"model":"m","usage":{"input_tokens":-5,)"
+                         R"("output_tokens":1e308,"cache_read_input_tokens":1000000000001,)"
+                         R"("cache_creation_input_tokens":1000000000000}}})"
+                         "\n" +
+                         assistant("", "", 3, 4));
+    EXPECT_EQ(c.tokensIn, 3);
+    EXPECT_EQ(c.tokensOut, 4);
+    EXPECT_EQ(c.cacheRead, 0);
+    EXPECT_EQ(c.cacheWrite, 1e12) << "10^12 itself is still a count";
+    EXPECT_EQ(c.assistantMessages, 2);
+    EXPECT_TRUE(std::isfinite(c.cost));
 }
 
 TEST_F(ClaudeReaderTest, RepeatedResponseLinesCountOnce)

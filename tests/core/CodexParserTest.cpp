@@ -76,6 +76,14 @@ TEST_F(CodexParserTest, UnusableTokenEventsChangeNothing)
     EXPECT_EQ(c.tokensIn, 0) << "the last usable event counts, with a string taken as 0";
     EXPECT_EQ(c.tokensOut, 3);
     EXPECT_TRUE(parse(R"({"payload":{"type":"token_count","info":null}})").models.empty());
+
+    const auto hostile = parse(R"({"payload":{"type":"token_count","info":{"total_token_usage":)"
+                               R"({"input_tokens":1e308,"cached_input_tokens":-1e308,"output_tokens":2e12}}}})"
+                               "\n");
+    EXPECT_EQ(hostile.tokensIn, 0) << "counts that no response can have count as 0";
+    EXPECT_EQ(hostile.cacheRead, 0);
+    EXPECT_EQ(hostile.tokensOut, 0);
+    EXPECT_EQ(hostile.cost, 0);
 }
 
 TEST_F(CodexParserTest, MessagesAndPatchesAreCounted)

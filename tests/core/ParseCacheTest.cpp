@@ -1,218 +1,192 @@
 #include "core/ParseCache.h"
 
 #include "core/AtomicFile.h"
+#include "core/RecordCodec.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/ZoneGuard.h"
 
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-constexpr char kPrompt[] = R"({"type":"last-prompt","timestamp":"2025-03-14T10:00:00Z"})"
-                           "\n";
-
-void setMtime(const std::string& path, time_t seconds)
+ParsedLog sampleLog(int64_t prompts)
 {
-    const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
-    utimensat(AT_FDCWD, path.c_str(), times, 0);
+    ParsedLog log;
+    log.base.prompts = prompts;
+    log.base.activeDays = {"2025-06-15"};
+    log.base.editedFiles = {"/src/a.ts"};
+    log.base.minTs = 1.5;
+    log.base.maxTs = 2.5;
+    log.responseModels = {"claude-sonnet-4-5"};
+    log.responseDays = {"2025-06-15"};
+    log.responses = {LoggedResponse{42, 0, 0, 10, 20, 30, 40}, LoggedResponse{0, 0, -1, 1, 2, 3, 4}};
+    return log;
+}
+
+FoldSnapshot sampleSnapshot()
+{
+    FoldSnapshot snapshot;
+    snapshot.fingerprint = {7, 9};
+    snapshot.fold.prompts = 3;
+    snapshot.fold.cost = 1.25;
+    snapshot.fold.activeDays = {"2025-06-14", "2025-06-15"};
+    snapshot.fold.fileDays = {20253, 20254, 20254};
+    snapshot.fold.fileDayEnds = {2, 3};
+    return snapshot;
 }
 
 class ParseCacheTest : public ::testing::Test
 {
 protected:
     TempDir dir;
-    ParseScratch scratch;
-    std::string cachePath = dir.path() + "/parse-cache.json";
+    std::string path = dir.path() + "/parse-cache.db";
+    const std::string zone = "TZ=UTC";
 
-    FileContribution get(const std::string& path, ParseCache& cache, bool& dirty,
-                         StatsEngine::LogKind kind = StatsEngine::LogKind::Claude)
+    std::map<std::string, StoredLog> stored(ParseCache& cache)
     {
-        return StatsEngine::loadOrParse(path, kind, cache, dirty, scratch);
+        std::map<std::string, StoredLog> out;
+        cache.forEachLog([&](std::string p, StoredLog s) { out.emplace(std::move(p), std::move(s)); });
+        return out;
+    }
+
+    bool write(ParseCache& cache, const std::string& file, const ParsedLog& log,
+               std::optional<FoldSnapshot> snapshot = std::nullopt)
+    {
+        ParseCache::Changes changes;
+        changes.written.push_back({file, StatsEngine::LogKind::Claude, FileStamp{100.25, 12}, &log});
+        changes.snapshot = std::move(snapshot);
+        return cache.save(changes);
     }
 };
 
 } // namespace
 
-TEST_F(ParseCacheTest, HitsNeedTheSameModificationTimeAndSize)
+TEST_F(ParseCacheTest, RecordsAndTheSnapshotSurviveReopening)
 {
-    const std::string log = dir.write("a.jsonl", kPrompt);
-    ParseCache cache;
-    bool dirty = false;
-    EXPECT_EQ(get(log, cache, dirty).prompts, 1);
-    EXPECT_TRUE(dirty);
-    ASSERT_EQ(cache.entries.count(log), 1u);
+    const ParsedLog log = sampleLog(3);
+    {
+        auto cache = ParseCache::open(path, zone);
+        ASSERT_TRUE(cache);
+        EXPECT_FALSE(cache->snapshot());
+        ASSERT_TRUE(write(*cache, "/logs/a b/é.jsonl", log, sampleSnapshot()));
+        // Paths are bytes: one that is not UTF-8 is kept like any other.
+        ASSERT_TRUE(write(*cache, "/logs/bad\xff.jsonl", log, sampleSnapshot()));
+    }
+    auto cache = ParseCache::open(path, zone);
+    ASSERT_TRUE(cache);
+    const auto logs = stored(*cache);
+    ASSERT_EQ(logs.size(), 2u);
+    EXPECT_EQ(logs.at("/logs/a b/é.jsonl"), (StoredLog{StatsEngine::LogKind::Claude, {100.25, 12}, log}));
+    EXPECT_EQ(logs.count("/logs/bad\xff.jsonl"), 1u);
+    EXPECT_EQ(cache->snapshot(), sampleSnapshot());
 
-    // A stored result is returned as long as the stamp matches, even if the bytes differ.
-    cache.entries[log].contribution.prompts = 42;
-    dirty = false;
-    EXPECT_EQ(get(log, cache, dirty).prompts, 42);
-    EXPECT_FALSE(dirty);
-
-    setMtime(log, 1000000000);
-    EXPECT_EQ(get(log, cache, dirty).prompts, 1) << "a touched file is parsed again";
-    EXPECT_TRUE(dirty);
-    EXPECT_EQ(cache.entries[log].mtime, 1000000000.0);
-
-    dir.write("a.jsonl", std::string(kPrompt) + kPrompt);
-    setMtime(log, 1000000000);
-    dirty = false;
-    EXPECT_EQ(get(log, cache, dirty).prompts, 2) << "a grown file is parsed again";
-    EXPECT_TRUE(dirty);
+    ParseCache::Changes removal;
+    removal.removed = {"/logs/bad\xff.jsonl"};
+    ASSERT_TRUE(cache->save(removal));
+    EXPECT_EQ(stored(*cache).size(), 1u);
+    EXPECT_FALSE(cache->snapshot()) << "a save without a snapshot drops the stored one";
 }
 
-TEST_F(ParseCacheTest, FilesWithoutAStampAreParsedButNotCached)
+TEST_F(ParseCacheTest, DamagedOrForeignFilesAreReplacedByAnEmptyCache)
 {
-    ParseCache cache;
-    bool dirty = false;
-    EXPECT_EQ(get(dir.path() + "/vanished.jsonl", cache, dirty), FileContribution{});
-    EXPECT_FALSE(dirty);
-    EXPECT_TRUE(cache.entries.empty());
-}
-
-TEST_F(ParseCacheTest, UnreadableFilesAreCachedEmpty)
-{
-    const std::string folder = dir.mkdir("folder.jsonl");
-    ParseCache cache;
-    bool dirty = false;
-    EXPECT_EQ(get(folder, cache, dirty), FileContribution{});
-    EXPECT_TRUE(dirty);
-    EXPECT_EQ(cache.entries.count(folder), 1u);
-}
-
-TEST_F(ParseCacheTest, EachKindUsesItsOwnReader)
-{
-    const std::string log = dir.write("rollout-x.jsonl", R"({"payload":{"type":"message","role":"user"}})");
-    ParseCache cache;
-    bool dirty = false;
-    EXPECT_EQ(get(log, cache, dirty, StatsEngine::LogKind::Codex).prompts, 1);
-    ParseCache other;
-    EXPECT_EQ(get(log, other, dirty, StatsEngine::LogKind::Claude).prompts, 0);
-}
-
-TEST_F(ParseCacheTest, SaveAndLoadRoundTrip)
-{
-    ParseCache cache;
-    bool dirty = false;
-    get(dir.write("a.jsonl", kPrompt), cache, dirty);
-    get(dir.write("b c/é.jsonl", kPrompt), cache, dirty);
-    ASSERT_TRUE(ParseCache::save(cache, cachePath));
-    const ParseCache loaded = ParseCache::load(cachePath);
-    EXPECT_EQ(loaded.version, 1);
-    EXPECT_EQ(loaded.entries, cache.entries);
-}
-
-TEST_F(ParseCacheTest, BrokenOrForeignCachesLoadEmpty)
-{
-    ParseCache cache;
-    bool dirty = false;
-    get(dir.write("a.jsonl", kPrompt), cache, dirty);
-    const std::string good = *ParseCache::encode(cache);
-
-    const std::string broken[] = {
-        "",
-        "garbage",
-        good.substr(0, good.size() - 3),
-        std::string(R"({"version":2,)") + good.substr(good.find("\"entries\"")),
-        std::string(R"({"version":"1",)") + good.substr(good.find("\"entries\"")),
-        R"({"version":1})",
-        R"({"version":1,"entries":[]})",
-        R"({"version":1,"entries":{"/x":{"mtime":1,"size":2}}})",
-        R"({"version":1,"entries":{"/x":{"mtime":"1","size":2,"contribution":{}}}})",
+    const auto reopened = [&] {
+        auto cache = ParseCache::open(path, zone);
+        EXPECT_TRUE(cache);
+        return cache ? stored(*cache).size() : 99u;
     };
-    for (const auto& text : broken) {
-        AtomicFile::write(cachePath, text);
-        const ParseCache loaded = ParseCache::load(cachePath);
-        EXPECT_TRUE(loaded.entries.empty()) << text;
-        EXPECT_EQ(loaded.version, 1);
-    }
-    AtomicFile::write(cachePath, good);
-    EXPECT_EQ(ParseCache::load(cachePath).entries.size(), 1u);
-    EXPECT_TRUE(ParseCache::load(dir.path() + "/missing.json").entries.empty());
-}
+    AtomicFile::write(path, "garbage that is no database at all, long enough to have a header page");
+    EXPECT_EQ(reopened(), 0u);
 
-TEST_F(ParseCacheTest, PruneDropsUnseenPaths)
-{
-    ParseCache cache;
-    cache.entries["/a"] = {};
-    cache.entries["/b"] = {};
-    EXPECT_EQ(cache.prune({"/a", "/c"}), 1u);
-    EXPECT_EQ(cache.entries.count("/a"), 1u);
-    EXPECT_EQ(cache.prune({"/a"}), 0u);
-}
+    // Someone else's database.
+    std::filesystem::remove(path);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE logs(path BLOB PRIMARY KEY, record BLOB); INSERT INTO logs VALUES ('x', 'y');",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_EQ(reopened(), 0u);
 
-TEST_F(ParseCacheTest, AFailedSaveLeavesTheOldFileWhole)
-{
-    ParseCache cache;
-    cache.entries["/a"] = {};
-    ASSERT_TRUE(ParseCache::save(cache, cachePath));
-    const auto before = AtomicFile::read(cachePath);
-
-    ParseCache unencodable;
-    unencodable.entries["/b"].contribution.cost = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(ParseCache::save(unencodable, cachePath));
-    EXPECT_EQ(AtomicFile::read(cachePath), before);
-
-    if (geteuid() != 0) {
-        chmod(dir.path().c_str(), 0500);
-        EXPECT_FALSE(ParseCache::save(cache, cachePath));
-        chmod(dir.path().c_str(), 0700);
-        EXPECT_EQ(AtomicFile::read(cachePath), before);
-    }
-    ASSERT_FALSE(ParseCache::save(cache, dir.path() + "/no/such/folder/cache.json"));
-    // No temporary files are left behind.
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        ++files;
-    EXPECT_EQ(files, 1u);
-}
-
-TEST_F(ParseCacheTest, PathsThatAreNotUtf8AreLeftOutSoTheFileStaysValid)
-{
-    ParseCache cache;
-    cache.entries["/ok"] = {};
-    cache.entries["/bad\xff"] = {};
-    ASSERT_TRUE(ParseCache::save(cache, cachePath));
-    const ParseCache loaded = ParseCache::load(cachePath);
-    EXPECT_EQ(loaded.entries.size(), 1u);
-    EXPECT_EQ(loaded.entries.count("/ok"), 1u);
-}
-
-TEST_F(ParseCacheTest, UrlLivesInTheDataDirectory)
-{
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::string saved = old ? old : "";
-    setenv("XDG_DATA_HOME", (dir.path() + "/data").c_str(), 1);
-    const std::string url = ParseCache::url();
-    if (saved.empty())
-        unsetenv("XDG_DATA_HOME");
-    else
-        setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    EXPECT_EQ(url, dir.path() + "/data/Korvel/parse-cache.json");
-    EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "/data/Korvel"));
-}
-
-TEST_F(ParseCacheTest, ACacheMadeInAnotherTimeZoneIsNotUsed)
-{
-    ParseCache cache;
+    // A record whose bytes were changed is dropped alone.
     {
-        ZoneGuard zone("Asia/Tokyo");
-        cache = ParseCache::load(cachePath);
-        cache.entries["/a"] = {};
-        ASSERT_TRUE(ParseCache::save(cache, cachePath));
-        EXPECT_EQ(ParseCache::load(cachePath).entries.size(), 1u);
+        auto cache = ParseCache::open(path, zone);
+        const ParsedLog log = sampleLog(1);
+        ASSERT_TRUE(write(*cache, "/a.jsonl", log));
+        ASSERT_TRUE(write(*cache, "/b.jsonl", log));
     }
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "UPDATE logs SET record = substr(record, 1, 20) WHERE path = CAST('/a.jsonl' AS BLOB)", nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(db);
+    auto cache = ParseCache::open(path, zone);
+    const auto logs = stored(*cache);
+    EXPECT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs.count("/b.jsonl"), 1u);
+}
+
+TEST_F(ParseCacheTest, ACacheMadeInAnotherZoneStartsOver)
+{
     {
-        ZoneGuard zone("America/Denver");
-        const ParseCache elsewhere = ParseCache::load(cachePath);
-        EXPECT_TRUE(elsewhere.entries.empty());
-        EXPECT_EQ(elsewhere.zone, "TZ=America/Denver");
+        auto cache = ParseCache::open(path, "TZ=Asia/Tokyo");
+        const ParsedLog log = sampleLog(1);
+        ASSERT_TRUE(write(*cache, "/a.jsonl", log, sampleSnapshot()));
     }
-    // A cache written before zones were recorded is treated as another zone's.
-    AtomicFile::write(cachePath, R"({"version":1,"entries":{"/a":)" + std::string("null}}"));
-    EXPECT_TRUE(ParseCache::load(cachePath).entries.empty());
+    auto same = ParseCache::open(path, "TZ=Asia/Tokyo");
+    EXPECT_EQ(stored(*same).size(), 1u);
+    same.reset();
+    auto elsewhere = ParseCache::open(path, "TZ=America/Denver");
+    EXPECT_TRUE(stored(*elsewhere).empty());
+    EXPECT_FALSE(elsewhere->snapshot());
+}
+
+TEST_F(ParseCacheTest, OnlyTheOwnerMayReadIt)
+{
+    const mode_t old = umask(0);
+    auto cache = ParseCache::open(path, zone);
+    umask(old);
+    ASSERT_TRUE(cache);
+    const ParsedLog log = sampleLog(1);
+    ASSERT_TRUE(write(*cache, "/a.jsonl", log));
+    for (const char* suffix : {"", "-wal"}) {
+        struct stat st
+        {
+        };
+        ASSERT_EQ(stat((path + suffix).c_str(), &st), 0) << suffix;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << suffix;
+    }
+}
+
+TEST_F(ParseCacheTest, NoCacheWhereNoneCanBeMade)
+{
+    EXPECT_FALSE(ParseCache::open(dir.path() + "/no/such/folder/cache.db", zone));
+}
+
+TEST(RecordCodecTest, RecordsDecodeOnlyWholeAndForTheirOwnPath)
+{
+    const std::string bytes =
+        RecordCodec::encode("/a.jsonl", StatsEngine::LogKind::Codex, FileStamp{5, 6}, sampleLog(2));
+    const auto decoded = RecordCodec::decodeLog("/a.jsonl", bytes);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(*decoded, (StoredLog{StatsEngine::LogKind::Codex, {5, 6}, sampleLog(2)}));
+    EXPECT_FALSE(RecordCodec::decodeLog("/b.jsonl", bytes)) << "another file's record";
+    for (size_t cut : {size_t{0}, size_t{4}, bytes.size() / 2, bytes.size() - 1})
+        EXPECT_FALSE(RecordCodec::decodeLog("/a.jsonl", bytes.substr(0, cut))) << cut;
+    for (size_t at = 4; at < bytes.size(); at += 7) {
+        std::string flipped = bytes;
+        flipped[at] = static_cast<char>(flipped[at] ^ 0x20);
+        EXPECT_FALSE(RecordCodec::decodeLog("/a.jsonl", flipped)) << at;
+    }
+}
+
+TEST(RecordCodecTest, SnapshotsRoundTripAndRefuseUnorderedDays)
+{
+    const FoldSnapshot snapshot = sampleSnapshot();
+    EXPECT_EQ(RecordCodec::decodeSnapshot(RecordCodec::encode(snapshot)), snapshot);
+    FoldSnapshot unordered = snapshot;
+    unordered.fold.fileDays = {20254, 20253, 20254};
+    EXPECT_FALSE(RecordCodec::decodeSnapshot(RecordCodec::encode(unordered)));
+    FoldSnapshot pastTheEnd = snapshot;
+    pastTheEnd.fold.fileDayEnds = {2, 4};
+    EXPECT_FALSE(RecordCodec::decodeSnapshot(RecordCodec::encode(pastTheEnd)));
 }

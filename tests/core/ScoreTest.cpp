@@ -2,6 +2,7 @@
 
 #include <array>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -38,6 +39,22 @@ TEST(ScoreTest, BandStepsAtThresholdsAndClimbsLogarithmicallyBetween)
     EXPECT_EQ(Score::band(5, std::span<const double>{}), 0);
     const std::array<double, 2> zeroStart{0, 10};
     EXPECT_DOUBLE_EQ(Score::band(0, zeroStart), 0.5) << "at the first threshold when it is 0";
+}
+
+TEST(ScoreTest, FiguresThatAreNotNumbersOrInfiniteGiveValidScores)
+{
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(Score::band(nan, kLines), 0);
+    EXPECT_EQ(Score::band(inf, kLines), 1);
+    EXPECT_EQ(Score::band(-inf, kLines), 0);
+    for (const double x : {nan, inf, -inf}) {
+        const int64_t score = Score::crackedScore(x, x, x, x, x);
+        EXPECT_GE(score, 0);
+        EXPECT_LE(score, 99);
+        EXPECT_GE(Score::percentile(score), 1);
+        EXPECT_EQ(Score::badgesFor(x, 0, std::array<int64_t, 24>{}, x, x, 0, 0).size(), 10u);
+    }
 }
 
 TEST(ScoreTest, ScoreWeighsTheFiveAxes)

@@ -6,6 +6,7 @@
 #include "tests/support/ZoneGuard.h"
 
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -28,6 +29,15 @@ std::string reply(std::string_view ts, std::string_view model, double in, double
            std::to_string(write) + "}}}\n";
 }
 
+// A response line with a message id and request id, as Claude Code writes them.
+std::string response(std::string_view id, std::string_view ts, double in, double out)
+{
+    return R"({"type":"assistant","requestId":"req_)" + std::string(id) + R"(","timestamp":")" + std::string(ts) +
+           R"(","message":{"id":"msg_)" + std::string(id) +
+           R"(","model":"claude-sonnet-4-5","usage":{"input_tokens":)" + std::to_string(in) + R"(,"output_tokens":)" +
+           std::to_string(out) + "}}}\n";
+}
+
 std::string at(std::string_view day, std::string_view time = "12:00:00")
 {
     return std::string(day) + "T" + std::string(time) + "Z";
@@ -38,7 +48,7 @@ class StatsBuilderTest : public ::testing::Test
 protected:
     ZoneGuard zone{"UTC"};
     TempDir dir;
-    LogLocations where{dir.path() + "/claude", dir.path() + "/codex", dir.path() + "/parse-cache.json"};
+    LogLocations where{dir.path() + "/claude", dir.path() + "/codex", dir.path() + "/parse-cache.db"};
     double now = *TimeKit::epoch("2025-06-15T12:00:00Z");
     StatsBuilder builder;
 
@@ -170,47 +180,64 @@ TEST_F(StatsBuilderTest, DistinctEditedFilesAndBothRoots)
     EXPECT_EQ(s.activeDays, 2);
 }
 
-TEST_F(StatsBuilderTest, ParseCacheIsPrunedAndSavedOnlyWhenSomethingChanged)
+TEST_F(StatsBuilderTest, TheCacheFollowsTheTreeAndIsWrittenOnlyWhenSomethingChanged)
 {
     const std::string a = transcript("a", edit(at("2025-06-15"), 2));
     transcript("b", edit(at("2025-06-15"), 3));
     EXPECT_EQ(build().linesAdded, 5);
+    EXPECT_EQ(builder.lastReport().parsed, 2u);
     struct stat first
     {
     };
     ASSERT_EQ(stat(where.parseCachePath.c_str(), &first), 0);
 
-    EXPECT_EQ(build().linesAdded, 5);
+    StatsBuilder fresh;
+    EXPECT_EQ(fresh.build(where, now).linesAdded, 5);
+    EXPECT_EQ(fresh.lastReport().parsed, 0u) << "a new builder reads nothing of an unchanged tree";
     struct stat second
     {
     };
     ASSERT_EQ(stat(where.parseCachePath.c_str(), &second), 0);
-    EXPECT_EQ(first.st_ino, second.st_ino) << "an unchanged tree leaves the cache file alone";
-    EXPECT_EQ(first.st_mtim.tv_nsec, second.st_mtim.tv_nsec);
+    EXPECT_EQ(first.st_mtim.tv_nsec, second.st_mtim.tv_nsec) << "and writes nothing";
 
     ASSERT_EQ(unlink(a.c_str()), 0);
     EXPECT_EQ(build().linesAdded, 3);
-    EXPECT_EQ(ParseCache::load(where.parseCachePath).entries.size(), 1u) << "the deleted file's entry is gone";
+    auto cache = ParseCache::open(where.parseCachePath, TimeKit::refreshZone());
+    size_t rows = 0;
+    cache->forEachLog([&](std::string, StoredLog) { ++rows; });
+    EXPECT_EQ(rows, 1u) << "the deleted file's record is gone";
 }
 
-TEST_F(StatsBuilderTest, EditedOrReplacedCacheFilesAreHonoured)
+TEST_F(StatsBuilderTest, ANewBuilderTakesTheFoldFromTheSnapshotOfAnUnchangedTree)
 {
-    const std::string a = transcript("a", edit(at("2025-06-15"), 2));
+    transcript("a", edit(at("2025-06-15"), 2));
     EXPECT_EQ(build().linesAdded, 2);
+    {
+        // Someone rewrites the snapshot for the same files: it is believed, which shows that nothing was read.
+        auto cache = ParseCache::open(where.parseCachePath, TimeKit::refreshZone());
+        auto snapshot = cache->snapshot();
+        ASSERT_TRUE(snapshot);
+        snapshot->fold.linesAdded = 40;
+        ParseCache::Changes changes;
+        changes.snapshot = snapshot;
+        ASSERT_TRUE(cache->save(changes));
+    }
+    EXPECT_EQ(buildFresh().linesAdded, 40);
+    transcript("b", edit(at("2025-06-15"), 1));
+    EXPECT_EQ(buildFresh().linesAdded, 3) << "a changed tree folds the records again";
+}
 
-    // Someone rewrites the cache with a different result for the same stamp: it is believed.
-    ParseCache edited = ParseCache::load(where.parseCachePath);
-    edited.entries.at(a).contribution.linesAdded = 40;
-    ASSERT_TRUE(ParseCache::save(edited, where.parseCachePath));
-    EXPECT_EQ(build().linesAdded, 40);
-
-    // A cache of another version is ignored, everything is parsed and the file is rewritten with version 1.
-    AtomicFile::write(where.parseCachePath, R"({"version":2,"entries":{}})");
-    EXPECT_EQ(build().linesAdded, 2);
-    EXPECT_EQ(ParseCache::load(where.parseCachePath).entries.size(), 1u);
-
+TEST_F(StatsBuilderTest, BrokenCachesAndOldCacheFilesAreReplaced)
+{
+    transcript("a", edit(at("2025-06-15"), 2));
+    const std::string old = dir.path() + "/parse-cache.json";
+    AtomicFile::write(old, R"({"version":1,"entries":{}})");
     AtomicFile::write(where.parseCachePath, "garbage");
-    EXPECT_EQ(build().linesAdded, 2);
+    EXPECT_EQ(buildFresh().linesAdded, 2);
+    EXPECT_EQ(buildFresh().linesAdded, 2);
+    EXPECT_FALSE(std::filesystem::exists(old)) << "the cache of an earlier Korvel is not kept";
+    AtomicFile::write(where.parseCachePath, std::string(8192, '\x07'));
+    EXPECT_EQ(buildFresh().linesAdded, 2);
 }
 
 TEST_F(StatsBuilderTest, GrownAndTouchedFilesAreParsedAgain)
@@ -219,12 +246,21 @@ TEST_F(StatsBuilderTest, GrownAndTouchedFilesAreParsedAgain)
     EXPECT_EQ(build().linesAdded, 2);
     transcript("a", edit(at("2025-06-15"), 2) + edit(at("2025-06-15"), 1));
     EXPECT_EQ(build().linesAdded, 3);
-    ParseCache edited = ParseCache::load(where.parseCachePath);
-    edited.entries.at(a).contribution.linesAdded = 99;
-    ASSERT_TRUE(ParseCache::save(edited, where.parseCachePath));
     const struct timespec times[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, a.c_str(), times, 0), 0);
     EXPECT_EQ(build().linesAdded, 3);
+    EXPECT_EQ(builder.lastReport().parsed, 1u);
+}
+
+TEST_F(StatsBuilderTest, ADifferentZoneMakesEveryDayAgain)
+{
+    transcript("a", edit("2025-06-14T23:30:00Z", 2));
+    EXPECT_EQ(build().until, "2025-06-14");
+    ZoneGuard tokyo("Asia/Tokyo");
+    const Stats s = build();
+    EXPECT_EQ(s.until, "2025-06-15");
+    EXPECT_EQ(s.todayLinesAdded, 2) << "the same builder follows the zone";
+    EXPECT_EQ(buildFresh(), s);
 }
 
 TEST_F(StatsBuilderTest, ResultsDoNotDependOnTheMemoryOfEarlierBuilds)
@@ -259,4 +295,39 @@ TEST_F(StatsBuilderTest, ATornLastLineCountsOnceItIsComplete)
     EXPECT_EQ(build().linesAdded, 1) << "the half-written line is skipped";
     transcript("live", edit(at("2025-06-15"), 1) + whole);
     EXPECT_EQ(build().linesAdded, 4) << "the grown file is parsed again";
+}
+
+TEST_F(StatsBuilderTest, AResponseRepeatedInAResumedTranscriptCountsOnce)
+{
+    // The resumed session starts with copies of the first one's lines, then goes on; prompts and edits are not
+    // responses and count wherever they are.
+    const std::string earlier =
+        response("1", at("2025-06-14"), 100, 10) + edit(at("2025-06-14"), 2) + response("2", at("2025-06-14"), 200, 20);
+    const std::string first = transcript("p/a-session", earlier);
+    transcript("p/b-resumed", earlier + response("3", at("2025-06-15"), 400, 40));
+    const auto expectOnce = [&](const Stats& s, const char* when) {
+        EXPECT_EQ(s.tokensIn, 700) << when;
+        EXPECT_EQ(s.tokensOut, 70) << when;
+        EXPECT_EQ(s.assistantMessages, 3) << when;
+        ASSERT_EQ(s.models.size(), 1u) << when;
+        EXPECT_EQ(s.models[0].messages, 3) << when;
+        EXPECT_EQ(s.linesAdded, 4) << when;
+        EXPECT_EQ(s.weekTokens, 770) << when;
+    };
+    expectOnce(build(), "cold");
+    expectOnce(build(), "again");
+    expectOnce(buildFresh(), "warm, new builder");
+
+    // With the first holder gone, the copies count in the next transcript that holds them.
+    ASSERT_EQ(unlink(first.c_str()), 0);
+    for (const Stats& s : {build(), buildFresh()}) {
+        EXPECT_EQ(s.tokensIn, 700);
+        EXPECT_EQ(s.assistantMessages, 3);
+        EXPECT_EQ(s.linesAdded, 2);
+    }
+    // Rewritten without one of them: that one moves over, the other stays.
+    transcript("p/a-session", response("1", at("2025-06-14"), 100, 10));
+    EXPECT_EQ(build().tokensIn, 700);
+    EXPECT_EQ(build().assistantMessages, 3);
+    EXPECT_EQ(buildFresh(), build());
 }

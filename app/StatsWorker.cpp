@@ -1,0 +1,25 @@
+#include "app/StatsWorker.h"
+
+#include "core/StatsCache.h"
+
+StatsWorker::StatsWorker() : m_builder(StatsBuilder::Options{.watch = true, .saveInterval = kSaveInterval}) {}
+
+RefreshResult StatsWorker::build()
+{
+    const double now = StatsEngine::now();
+    Stats stats = m_builder.build(LogLocations::defaults(), now);
+    m_latest = stats;
+    if (m_saved != m_latest && (now - m_lastSave >= kSaveInterval || now < m_lastSave)) {
+        if (StatsCache::save(stats))
+            m_saved = stats;
+        m_lastSave = now;
+    }
+    return {std::move(stats), static_cast<int64_t>(m_builder.lastReport().unreadable.size())};
+}
+
+void StatsWorker::flush()
+{
+    m_builder.flush();
+    if (m_latest && m_saved != m_latest && StatsCache::save(*m_latest))
+        m_saved = m_latest;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+/// A sum of doubles that does not depend on the order of its terms: each term is taken exactly (down to 2^-128)
+/// into a 256-bit fixed-point integer, so adding a term and later subtracting it leaves no trace. Totals kept up to
+/// date file by file therefore equal, bit for bit, totals folded from scratch in any order.
+class ExactSum
+{
+public:
+    /// Terms that are not finite, or whose magnitude reaches 2^126, are ignored: no count or price comes near.
+    void add(double term) { accumulate(term, false); }
+    void subtract(double term) { accumulate(term, true); }
+
+    /// The sum, correctly rounded to the nearest double.
+    double value() const;
+
+    bool operator==(const ExactSum&) const = default;
+
+private:
+    void accumulate(double term, bool negate);
+
+    // Two's complement, least significant word first, in units of 2^-128.
+    std::array<uint64_t, 4> m_words{};
+};

@@ -1,0 +1,124 @@
+#include "core/LogListing.h"
+
+#include "core/ClaudeReader.h"
+#include "core/CodexParser.h"
+#include "core/DirectoryWalk.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+std::string_view nameOf(std::string_view path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool under(std::string_view path, std::string_view root)
+{
+    return !root.empty() && path.size() > root.size() && path.substr(0, root.size()) == root &&
+           path[root.size()] == '/';
+}
+
+} // namespace
+
+std::optional<StatsEngine::LogKind> LogListing::kindOf(const std::string& path) const
+{
+    const std::string_view name = nameOf(path);
+    if (name.empty() || name.front() == '.')
+        return std::nullopt;
+    if (under(path, m_claudeRoot) && DirectoryWalk::hasJsonlExtension(name))
+        return StatsEngine::LogKind::Claude;
+    if (under(path, m_codexRoot) && CodexParser::isRolloutName(name))
+        return StatsEngine::LogKind::Codex;
+    return std::nullopt;
+}
+
+LogListing::Delta LogListing::listEverything(bool watch, double now)
+{
+    // Watching starts before the walk, so that nothing changing during the walk goes unnoticed.
+    m_watch.reset();
+    if (watch) {
+        m_watch = std::make_unique<TreeWatch>();
+        m_watch->watch(m_claudeRoot);
+        m_watch->watch(m_codexRoot);
+    }
+    std::map<std::string, ListedLog> files;
+    for (auto& path : StatsEngine::findLogFiles(m_claudeRoot))
+        files.insert_or_assign(std::move(path), ListedLog{StatsEngine::LogKind::Claude, {}});
+    for (auto& path : CodexParser::findRollouts(m_codexRoot))
+        files.insert_or_assign(std::move(path), ListedLog{StatsEngine::LogKind::Codex, {}});
+    for (auto& [path, listed] : files)
+        listed.stamp = FileStamp::of(path);
+    m_files = std::move(files);
+    m_recheck.clear();
+    m_lastFullListing = now;
+    m_listed = true;
+    return {true, {}};
+}
+
+void LogListing::restamp(const std::string& path, Delta& delta)
+{
+    const auto kind = kindOf(path);
+    struct stat entry
+    {
+    };
+    const auto it = m_files.find(path);
+    if (!kind || lstat(path.c_str(), &entry) != 0) {
+        if (it != m_files.end()) {
+            m_files.erase(it);
+            delta.paths.push_back(path);
+        }
+        return;
+    }
+    // A listed entry whose attributes cannot be read (a dangling link) stays listed, unstamped, as a walk lists it.
+    const ListedLog listed{*kind, FileStamp::of(path)};
+    if (it == m_files.end() || !(it->second == listed)) {
+        m_files.insert_or_assign(path, listed);
+        delta.paths.push_back(path);
+    }
+}
+
+void LogListing::relistFolder(const std::string& folder, Delta& delta)
+{
+    const std::string prefix = folder + "/";
+    for (auto it = m_files.lower_bound(prefix); it != m_files.end() && it->first.starts_with(prefix);) {
+        delta.paths.push_back(it->first);
+        it = m_files.erase(it);
+    }
+    if (m_watch)
+        m_watch->watch(folder);
+    const auto keep = [&](std::string_view name) { return kindOf(prefix + std::string(name)).has_value(); };
+    for (auto& path : DirectoryWalk::find(folder, keep)) {
+        const auto kind = kindOf(path);
+        if (!kind)
+            continue;
+        m_files.insert_or_assign(path, ListedLog{*kind, FileStamp::of(path)});
+        delta.paths.push_back(std::move(path));
+    }
+}
+
+LogListing::Delta LogListing::refresh(const std::string& claudeRoot, const std::string& codexRoot, bool watch,
+                                      double now)
+{
+    const std::string claude = claudeRoot.empty() ? std::string() : DirectoryWalk::absolute(claudeRoot);
+    const std::string codex = codexRoot.empty() ? std::string() : DirectoryWalk::absolute(codexRoot);
+    if (!m_listed || !watch || !m_watch || claude != m_claudeRoot || codex != m_codexRoot ||
+        now - m_lastFullListing >= kFullListingEvery || now < m_lastFullListing) {
+        m_claudeRoot = claude;
+        m_codexRoot = codex;
+        return listEverything(watch, now);
+    }
+    TreeWatch::Changes changes = m_watch->poll();
+    if (changes.everything)
+        return listEverything(watch, now);
+    Delta delta;
+    for (const std::string& folder : changes.folders)
+        relistFolder(folder, delta);
+    for (const std::string& path : changes.files)
+        restamp(path, delta);
+    for (const std::string& path : m_recheck)
+        restamp(path, delta);
+    m_recheck.clear();
+    return delta;
+}

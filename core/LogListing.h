@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/FileStamp.h"
+#include "core/StoredLog.h"
+#include "core/TreeWatch.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+/// One listed log file: its reader and its stamp, absent when its attributes could not be read.
+struct ListedLog
+{
+    StatsEngine::LogKind kind = StatsEngine::LogKind::Claude;
+    std::optional<FileStamp> stamp;
+
+    bool operator==(const ListedLog&) const = default;
+};
+
+/// Every log file under the Claude Code and Codex roots, by full path in byte order. Kept current between
+/// builds: with watching on, from the file events of the trees, falling back to listing both trees again when
+/// events are lost and now and then anyway (a linked log changes without an event); with it off, by listing
+/// both trees every time.
+class LogListing
+{
+public:
+    /// What the last refresh changed: every path, or the paths whose entry was added, removed or re-stamped.
+    struct Delta
+    {
+        bool everything = false;
+        std::vector<std::string> paths;
+    };
+
+    /// Brings the listing up to date. now is a steady clock in seconds, for the periodic full listing.
+    Delta refresh(const std::string& claudeRoot, const std::string& codexRoot, bool watch, double now);
+
+    /// Has path stamped anew at the next refresh, event or not (a file that could not be read).
+    void recheck(const std::string& path) { m_recheck.push_back(path); }
+
+    const std::map<std::string, ListedLog>& files() const { return m_files; }
+
+    /// Seconds between full listings while watching.
+    static constexpr double kFullListingEvery = 60;
+
+private:
+    Delta listEverything(bool watch, double now);
+    void restamp(const std::string& path, Delta& delta);
+    void relistFolder(const std::string& folder, Delta& delta);
+    std::optional<StatsEngine::LogKind> kindOf(const std::string& path) const;
+
+    std::string m_claudeRoot;
+    std::string m_codexRoot;
+    std::map<std::string, ListedLog> m_files;
+    std::unique_ptr<TreeWatch> m_watch;
+    std::vector<std::string> m_recheck;
+    double m_lastFullListing = 0;
+    bool m_listed = false;
+};

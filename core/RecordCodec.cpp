@@ -1,0 +1,320 @@
+#include "core/RecordCodec.h"
+
+#include "core/ByteStream.h"
+#include "core/Hash64.h"
+
+#include <cmath>
+
+namespace RecordCodec {
+namespace {
+
+constexpr std::string_view kLogTag = "KVL1";
+constexpr std::string_view kSnapshotTag = "KVS1";
+constexpr uint64_t kChecksumSeed = 0x6b6f7276656c0001ULL;
+constexpr double kLargest = 1e30;
+
+std::string sealed(ByteWriter& out, uint64_t seed)
+{
+    out.fixed64(hash64(out.bytes(), seed));
+    return out.take();
+}
+
+// The body between tag and checksum, when both are right.
+std::optional<std::string_view> opened(std::string_view bytes, std::string_view tag, uint64_t seed)
+{
+    if (bytes.size() < tag.size() + 8 || bytes.substr(0, tag.size()) != tag)
+        return std::nullopt;
+    const std::string_view signedPart = bytes.substr(0, bytes.size() - 8);
+    ByteReader checksum(bytes.substr(bytes.size() - 8));
+    if (checksum.fixed64() != hash64(signedPart, seed))
+        return std::nullopt;
+    return signedPart.substr(tag.size());
+}
+
+// Figures are finite and of a size that counts can have; anything else marks a damaged record.
+double figure(ByteReader& in)
+{
+    const double value = in.real();
+    if (!std::isfinite(value) || std::fabs(value) > kLargest)
+        in.fail();
+    return value;
+}
+
+void writeModels(ByteWriter& out, const std::map<std::string, ModelAcc>& models)
+{
+    out.unsignedInt(models.size());
+    for (const auto& [id, acc] : models) {
+        out.text(id);
+        out.signedInt(acc.messages);
+        for (const double v : {acc.input, acc.output, acc.cacheRead, acc.cacheWrite})
+            out.real(v);
+    }
+}
+
+std::map<std::string, ModelAcc> readModels(ByteReader& in)
+{
+    std::map<std::string, ModelAcc> models;
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        std::string id = in.text();
+        ModelAcc acc;
+        acc.messages = in.signedInt();
+        acc.input = figure(in);
+        acc.output = figure(in);
+        acc.cacheRead = figure(in);
+        acc.cacheWrite = figure(in);
+        models.insert_or_assign(std::move(id), acc);
+    }
+    return models;
+}
+
+void writeDays(ByteWriter& out, const std::map<std::string, DayBucket>& days)
+{
+    out.unsignedInt(days.size());
+    for (const auto& [day, bucket] : days) {
+        out.text(day);
+        out.signedInt(bucket.linesAdded);
+        out.real(bucket.cost);
+        out.real(bucket.tokens);
+    }
+}
+
+std::map<std::string, DayBucket> readDays(ByteReader& in)
+{
+    std::map<std::string, DayBucket> days;
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        std::string day = in.text();
+        DayBucket bucket;
+        bucket.linesAdded = in.signedInt();
+        bucket.cost = figure(in);
+        bucket.tokens = figure(in);
+        days.insert_or_assign(std::move(day), bucket);
+    }
+    return days;
+}
+
+template <typename Strings> void writeStrings(ByteWriter& out, const Strings& strings)
+{
+    out.unsignedInt(strings.size());
+    for (const std::string& s : strings)
+        out.text(s);
+}
+
+template <typename Strings> Strings readStrings(ByteReader& in)
+{
+    Strings strings;
+    for (size_t n = in.count(); n > 0 && in.ok(); --n)
+        strings.insert(strings.end(), in.text());
+    return strings;
+}
+
+void writeHours(ByteWriter& out, const std::array<int64_t, 24>& hours)
+{
+    for (const int64_t h : hours)
+        out.signedInt(h);
+}
+
+std::array<int64_t, 24> readHours(ByteReader& in)
+{
+    std::array<int64_t, 24> hours{};
+    for (int64_t& h : hours)
+        h = in.signedInt();
+    return hours;
+}
+
+void writeRange(ByteWriter& out, const std::optional<double>& first, const std::optional<double>& last)
+{
+    out.byte(first && last ? 1 : 0);
+    if (first && last) {
+        out.real(*first);
+        out.real(*last);
+    }
+}
+
+void readRange(ByteReader& in, std::optional<double>& first, std::optional<double>& last)
+{
+    const uint8_t present = in.byte();
+    if (present > 1)
+        in.fail();
+    if (present != 1)
+        return;
+    first = figure(in);
+    last = figure(in);
+    if (*first > *last)
+        in.fail();
+}
+
+void writeContribution(ByteWriter& out, const FileContribution& c)
+{
+    writeModels(out, c.models);
+    writeStrings(out, c.activeDays);
+    writeHours(out, c.byHour);
+    for (const int64_t v : {c.prompts, c.assistantMessages, c.linesAdded, c.linesRemoved})
+        out.signedInt(v);
+    for (const double v : {c.tokensIn, c.tokensOut, c.cacheRead, c.cacheWrite, c.cost})
+        out.real(v);
+    writeStrings(out, c.editedFiles);
+    writeRange(out, c.minTs, c.maxTs);
+    writeDays(out, c.perDay);
+}
+
+FileContribution readContribution(ByteReader& in)
+{
+    FileContribution c;
+    c.models = readModels(in);
+    c.activeDays = readStrings<std::set<std::string>>(in);
+    c.byHour = readHours(in);
+    c.prompts = in.signedInt();
+    c.assistantMessages = in.signedInt();
+    c.linesAdded = in.signedInt();
+    c.linesRemoved = in.signedInt();
+    c.tokensIn = figure(in);
+    c.tokensOut = figure(in);
+    c.cacheRead = figure(in);
+    c.cacheWrite = figure(in);
+    c.cost = figure(in);
+    c.editedFiles = readStrings<std::set<std::string>>(in);
+    readRange(in, c.minTs, c.maxTs);
+    c.perDay = readDays(in);
+    return c;
+}
+
+void writeResponses(ByteWriter& out, const ParsedLog& log)
+{
+    writeStrings(out, log.responseModels);
+    writeStrings(out, log.responseDays);
+    out.unsignedInt(log.responses.size());
+    for (const LoggedResponse& r : log.responses) {
+        out.fixed64(r.key);
+        out.unsignedInt(r.model);
+        out.unsignedInt(static_cast<uint64_t>(r.day + 1));
+        for (const double v : {r.input, r.output, r.cacheRead, r.cacheWrite})
+            out.real(v);
+    }
+}
+
+void readResponses(ByteReader& in, ParsedLog& log)
+{
+    log.responseModels = readStrings<std::vector<std::string>>(in);
+    log.responseDays = readStrings<std::vector<std::string>>(in);
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        LoggedResponse r;
+        r.key = in.fixed64();
+        const uint64_t model = in.unsignedInt();
+        const uint64_t day = in.unsignedInt();
+        if (model >= log.responseModels.size() || day > log.responseDays.size())
+            in.fail();
+        r.model = static_cast<uint32_t>(model);
+        r.day = static_cast<int32_t>(day) - 1;
+        r.input = figure(in);
+        r.output = figure(in);
+        r.cacheRead = figure(in);
+        r.cacheWrite = figure(in);
+        log.responses.push_back(r);
+    }
+}
+
+} // namespace
+
+std::string encode(std::string_view path, StatsEngine::LogKind kind, const FileStamp& stamp, const ParsedLog& log)
+{
+    ByteWriter out;
+    out.raw(kLogTag);
+    out.byte(static_cast<uint8_t>(kind));
+    out.real(stamp.mtime);
+    out.signedInt(stamp.size);
+    writeContribution(out, log.base);
+    writeResponses(out, log);
+    return sealed(out, hash64(path, kChecksumSeed));
+}
+
+std::optional<StoredLog> decodeLog(std::string_view path, std::string_view bytes)
+{
+    const auto body = opened(bytes, kLogTag, hash64(path, kChecksumSeed));
+    if (!body)
+        return std::nullopt;
+    ByteReader in(*body);
+    StoredLog stored;
+    const uint8_t kind = in.byte();
+    if (kind > static_cast<uint8_t>(StatsEngine::LogKind::Codex))
+        in.fail();
+    stored.kind = static_cast<StatsEngine::LogKind>(kind);
+    stored.stamp.mtime = in.real();
+    stored.stamp.size = in.signedInt();
+    stored.log.base = readContribution(in);
+    readResponses(in, stored.log);
+    if (!in.ok() || !in.atEnd())
+        return std::nullopt;
+    return stored;
+}
+
+std::string encode(const FoldSnapshot& snapshot)
+{
+    const FoldSummary& f = snapshot.fold;
+    ByteWriter out;
+    out.raw(kSnapshotTag);
+    out.fixed64(snapshot.fingerprint.low);
+    out.fixed64(snapshot.fingerprint.high);
+    writeModels(out, f.models);
+    writeHours(out, f.byHour);
+    for (const int64_t v : {f.prompts, f.assistantMessages, f.linesAdded, f.linesRemoved, f.filesEdited})
+        out.signedInt(v);
+    for (const double v : {f.tokensIn, f.tokensOut, f.cacheRead, f.cacheWrite, f.cost})
+        out.real(v);
+    writeRange(out, f.firstTs, f.lastTs);
+    writeDays(out, f.perDay);
+    writeStrings(out, f.activeDays);
+    out.unsignedInt(f.fileDays.size());
+    for (const int64_t day : f.fileDays)
+        out.signedInt(day);
+    out.unsignedInt(f.fileDayEnds.size());
+    for (const uint32_t end : f.fileDayEnds)
+        out.unsignedInt(end);
+    return sealed(out, kChecksumSeed);
+}
+
+std::optional<FoldSnapshot> decodeSnapshot(std::string_view bytes)
+{
+    const auto body = opened(bytes, kSnapshotTag, kChecksumSeed);
+    if (!body)
+        return std::nullopt;
+    ByteReader in(*body);
+    FoldSnapshot snapshot;
+    FoldSummary& f = snapshot.fold;
+    snapshot.fingerprint.low = in.fixed64();
+    snapshot.fingerprint.high = in.fixed64();
+    f.models = readModels(in);
+    f.byHour = readHours(in);
+    f.prompts = in.signedInt();
+    f.assistantMessages = in.signedInt();
+    f.linesAdded = in.signedInt();
+    f.linesRemoved = in.signedInt();
+    f.filesEdited = in.signedInt();
+    f.tokensIn = figure(in);
+    f.tokensOut = figure(in);
+    f.cacheRead = figure(in);
+    f.cacheWrite = figure(in);
+    f.cost = figure(in);
+    readRange(in, f.firstTs, f.lastTs);
+    f.perDay = readDays(in);
+    f.activeDays = readStrings<std::vector<std::string>>(in);
+    if (!std::is_sorted(f.activeDays.begin(), f.activeDays.end()))
+        in.fail();
+    for (size_t n = in.count(); n > 0 && in.ok(); --n)
+        f.fileDays.push_back(in.signedInt());
+    uint32_t begin = 0;
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        const uint64_t end = in.unsignedInt();
+        // Each file's days are an ascending run that ends within the list.
+        if (end < begin || end > f.fileDays.size() ||
+            !std::is_sorted(f.fileDays.begin() + begin, f.fileDays.begin() + static_cast<ptrdiff_t>(end)))
+            in.fail();
+        else
+            begin = static_cast<uint32_t>(end);
+        f.fileDayEnds.push_back(begin);
+    }
+    if (!in.ok() || !in.atEnd())
+        return std::nullopt;
+    return snapshot;
+}
+
+} // namespace RecordCodec

@@ -1,0 +1,217 @@
+#include "core/StatsLedger.h"
+
+#include "core/StatsBuilder.h"
+
+#include <algorithm>
+
+namespace {
+
+template <typename Map, typename Key> void adjustCount(Map& map, const Key& key, int sign)
+{
+    const auto it = map.try_emplace(key, 0).first;
+    it->second += sign;
+    if (it->second == 0)
+        map.erase(it);
+}
+
+void addTo(ExactSum& sum, double value, int sign)
+{
+    if (sign > 0)
+        sum.add(value);
+    else
+        sum.subtract(value);
+}
+
+} // namespace
+
+void StatsLedger::Totals::apply(const FileContribution& c, int sign)
+{
+    for (const auto& [id, acc] : c.models) {
+        const auto it = models.try_emplace(id).first;
+        ExactModel& m = it->second;
+        m.messages += sign * acc.messages;
+        addTo(m.input, acc.input, sign);
+        addTo(m.output, acc.output, sign);
+        addTo(m.cacheRead, acc.cacheRead, sign);
+        addTo(m.cacheWrite, acc.cacheWrite, sign);
+        if ((m.parts += sign) == 0)
+            models.erase(it);
+    }
+    for (size_t h = 0; h < byHour.size(); ++h)
+        byHour[h] += sign * c.byHour[h];
+    prompts += sign * c.prompts;
+    assistantMessages += sign * c.assistantMessages;
+    linesAdded += sign * c.linesAdded;
+    linesRemoved += sign * c.linesRemoved;
+    addTo(tokensIn, c.tokensIn, sign);
+    addTo(tokensOut, c.tokensOut, sign);
+    addTo(cacheRead, c.cacheRead, sign);
+    addTo(cacheWrite, c.cacheWrite, sign);
+    addTo(cost, c.cost, sign);
+    for (const auto& [day, bucket] : c.perDay) {
+        const auto it = perDay.try_emplace(day).first;
+        ExactDay& d = it->second;
+        d.linesAdded += sign * bucket.linesAdded;
+        addTo(d.cost, bucket.cost, sign);
+        addTo(d.tokens, bucket.tokens, sign);
+        if ((d.parts += sign) == 0)
+            perDay.erase(it);
+    }
+    for (const std::string& day : c.activeDays)
+        adjustCount(activeDays, day, sign);
+    for (const std::string& path : c.editedFiles)
+        adjustCount(editedFiles, path, sign);
+    if (c.minTs)
+        adjustCount(minTs, *c.minTs, sign);
+    if (c.maxTs)
+        adjustCount(maxTs, *c.maxTs, sign);
+}
+
+const ParsedLog* StatsLedger::find(const std::string& path) const
+{
+    const auto it = m_files.find(path);
+    return it == m_files.end() ? nullptr : &it->second.log;
+}
+
+void StatsLedger::put(const std::string& path, ParsedLog log)
+{
+    std::vector<Entry*> displaced;
+    auto it = m_files.find(path);
+    if (it != m_files.end()) {
+        detach(*it, displaced);
+        m_totals.apply(it->second.counted, -1);
+        it->second.counted = {};
+    } else {
+        it = m_files.try_emplace(path).first;
+    }
+    it->second.log = std::move(log);
+    m_totals.apply(it->second.log.base, +1);
+    attach(*it, displaced);
+    recount(*it);
+    recountAll(displaced, &*it);
+}
+
+void StatsLedger::remove(const std::string& path)
+{
+    const auto it = m_files.find(path);
+    if (it == m_files.end())
+        return;
+    std::vector<Entry*> displaced;
+    detach(*it, displaced);
+    m_totals.apply(it->second.counted, -1);
+    m_files.erase(it);
+    recountAll(displaced, nullptr);
+}
+
+void StatsLedger::recountAll(std::vector<Entry*>& entries, const Entry* done)
+{
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    for (Entry* entry : entries)
+        if (entry != done)
+            recount(*entry);
+}
+
+// Takes the entry's base out of the totals and gives up its claim on every response key; holders that now come
+// first for a key are noted, as their counted figures change.
+void StatsLedger::detach(Entry& entry, std::vector<Entry*>& displaced)
+{
+    m_totals.apply(entry.second.log.base, -1);
+    for (const LoggedResponse& r : entry.second.log.responses) {
+        if (r.key == 0)
+            continue;
+        const auto owner = m_owner.find(r.key);
+        if (owner == m_owner.end())
+            continue;
+        const auto others = m_others.find(r.key);
+        if (owner->second == &entry) {
+            if (others == m_others.end()) {
+                m_owner.erase(owner);
+                continue;
+            }
+            owner->second = others->second.front();
+            others->second.erase(others->second.begin());
+            displaced.push_back(owner->second);
+        } else if (others != m_others.end()) {
+            std::erase(others->second, &entry);
+        }
+        if (others != m_others.end() && others->second.empty())
+            m_others.erase(others);
+    }
+}
+
+// Claims every response key of the entry; a holder that no longer comes first for a key is noted.
+void StatsLedger::attach(Entry& entry, std::vector<Entry*>& displaced)
+{
+    const auto byPath = [](const Entry* a, const Entry* b) { return a->first < b->first; };
+    for (const LoggedResponse& r : entry.second.log.responses) {
+        if (r.key == 0)
+            continue;
+        const auto [owner, claimed] = m_owner.try_emplace(r.key, &entry);
+        if (claimed || owner->second == &entry)
+            continue;
+        std::vector<Entry*>& others = m_others[r.key];
+        Entry* later = &entry;
+        if (entry.first < owner->second->first) {
+            later = owner->second;
+            owner->second = &entry;
+            displaced.push_back(later);
+        }
+        const auto at = std::lower_bound(others.begin(), others.end(), later, byPath);
+        if (at == others.end() || *at != later)
+            others.insert(at, later);
+    }
+}
+
+bool StatsLedger::counts(const Entry& entry, const LoggedResponse& response) const
+{
+    if (response.key == 0)
+        return true;
+    const auto owner = m_owner.find(response.key);
+    return owner != m_owner.end() && owner->second == &entry;
+}
+
+void StatsLedger::recount(Entry& entry)
+{
+    Slot& slot = entry.second;
+    m_totals.apply(slot.counted, -1);
+    slot.counted = slot.log.responseFigures([&](size_t i) { return counts(entry, slot.log.responses[i]); });
+    m_totals.apply(slot.counted, +1);
+}
+
+FoldSummary StatsLedger::summary() const
+{
+    FoldSummary s;
+    for (const auto& [id, m] : m_totals.models)
+        s.models[id] =
+            ModelAcc{m.messages, m.input.value(), m.output.value(), m.cacheRead.value(), m.cacheWrite.value()};
+    s.byHour = m_totals.byHour;
+    s.prompts = m_totals.prompts;
+    s.assistantMessages = m_totals.assistantMessages;
+    s.tokensIn = m_totals.tokensIn.value();
+    s.tokensOut = m_totals.tokensOut.value();
+    s.cacheRead = m_totals.cacheRead.value();
+    s.cacheWrite = m_totals.cacheWrite.value();
+    s.linesAdded = m_totals.linesAdded;
+    s.linesRemoved = m_totals.linesRemoved;
+    s.cost = m_totals.cost.value();
+    s.filesEdited = static_cast<int64_t>(m_totals.editedFiles.size());
+    if (!m_totals.minTs.empty())
+        s.firstTs = m_totals.minTs.begin()->first;
+    if (!m_totals.maxTs.empty())
+        s.lastTs = m_totals.maxTs.rbegin()->first;
+    for (const auto& [day, d] : m_totals.perDay)
+        s.perDay[day] = DayBucket{d.linesAdded, d.cost.value(), d.tokens.value()};
+    for (const auto& [day, count] : m_totals.activeDays)
+        s.activeDays.push_back(day);
+    for (const auto& [path, slot] : m_files) {
+        if (slot.log.base.activeDays.empty())
+            continue;
+        const size_t begin = s.fileDays.size();
+        for (const std::string& day : slot.log.base.activeDays)
+            s.fileDays.push_back(StatsEngine::dayNumber(day));
+        std::sort(s.fileDays.begin() + static_cast<ptrdiff_t>(begin), s.fileDays.end());
+        s.fileDayEnds.push_back(static_cast<uint32_t>(s.fileDays.size()));
+    }
+    return s;
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "core/ExactSum.h"
+#include "core/FoldSummary.h"
+#include "core/ParsedLog.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+/// The fold of every log file of a build, kept up to date file by file. A response that several transcripts
+/// repeat (a resumed session starts with copies of the earlier one's lines) counts once, in the transcript whose
+/// full path comes first in byte order, with the result it has there. Sums are exact, so the summary is the same
+/// whatever order the files came and went in: a ledger updated after a change equals one built from scratch.
+class StatsLedger
+{
+public:
+    /// Sets what the log file at path holds, replacing what it held before.
+    void put(const std::string& path, ParsedLog log);
+    /// Forgets the log file at path (nothing happens when it is not there).
+    void remove(const std::string& path);
+
+    bool contains(const std::string& path) const { return m_files.contains(path); }
+    size_t size() const { return m_files.size(); }
+    /// What the file at path holds, or null.
+    const ParsedLog* find(const std::string& path) const;
+
+    FoldSummary summary() const;
+
+private:
+    struct Slot
+    {
+        ParsedLog log;
+        /// The figures of the responses that count here, as they stand in the totals.
+        FileContribution counted;
+    };
+    using Entry = std::map<std::string, Slot, std::less<>>::value_type;
+
+    struct ExactModel
+    {
+        int64_t parts = 0;
+        int64_t messages = 0;
+        ExactSum input, output, cacheRead, cacheWrite;
+    };
+    struct ExactDay
+    {
+        int64_t parts = 0;
+        int64_t linesAdded = 0;
+        ExactSum cost, tokens;
+    };
+    struct Totals
+    {
+        std::map<std::string, ExactModel> models;
+        std::array<int64_t, 24> byHour{};
+        int64_t prompts = 0;
+        int64_t assistantMessages = 0;
+        int64_t linesAdded = 0;
+        int64_t linesRemoved = 0;
+        ExactSum tokensIn, tokensOut, cacheRead, cacheWrite, cost;
+        std::map<std::string, ExactDay> perDay;
+        std::map<std::string, int64_t> activeDays;
+        std::unordered_map<std::string, int64_t> editedFiles;
+        std::map<double, int64_t> minTs, maxTs;
+
+        void apply(const FileContribution& c, int sign);
+    };
+
+    void attach(Entry& entry, std::vector<Entry*>& displaced);
+    void detach(Entry& entry, std::vector<Entry*>& displaced);
+    bool counts(const Entry& entry, const LoggedResponse& response) const;
+    void recount(Entry& entry);
+    void recountAll(std::vector<Entry*>& entries, const Entry* done);
+
+    std::map<std::string, Slot, std::less<>> m_files;
+    /// For every response key, the holder whose path comes first: the one it counts in.
+    std::unordered_map<uint64_t, Entry*> m_owner;
+    /// Further holders of repeated keys, in path order.
+    std::unordered_map<uint64_t, std::vector<Entry*>> m_others;
+    Totals m_totals;
+};

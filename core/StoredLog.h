@@ -1,0 +1,42 @@
+#pragma once
+
+#include "core/FileStamp.h"
+#include "core/FoldSummary.h"
+#include "core/ParsedLog.h"
+
+#include <cstdint>
+
+namespace StatsEngine {
+
+/// Which reader a log file needs.
+enum class LogKind : uint8_t { Claude, Codex };
+
+} // namespace StatsEngine
+
+/// One log file as the parse cache keeps it: its reader, its stamp when it was read, and what it holds.
+struct StoredLog
+{
+    StatsEngine::LogKind kind = StatsEngine::LogKind::Claude;
+    FileStamp stamp;
+    ParsedLog log;
+
+    bool operator==(const StoredLog&) const = default;
+};
+
+/// Identifies a whole set of listed log files with their stamps (and the zone their days were made in).
+struct Fingerprint
+{
+    uint64_t low = 0;
+    uint64_t high = 0;
+
+    bool operator==(const Fingerprint&) const = default;
+};
+
+/// The fold of one build, kept with the fingerprint of the files it was made from.
+struct FoldSnapshot
+{
+    Fingerprint fingerprint;
+    FoldSummary fold;
+
+    bool operator==(const FoldSnapshot&) const = default;
+};
