@@ -47,6 +47,10 @@ int runApplication(int argc, char** argv)
     if (!chooseDisplay())
         return 1;
     const bool debug = wantsDebugLogging(argc, argv);
+    // The overlay sends a few sprite pixels five times a second for as long as it runs; shared-memory image
+    // transfers cost more than they save at that size (a third of the idle CPU use, measured under Xvfb).
+    if (!hasEnv("QT_XCB_NO_MITSHM"))
+        setenv("QT_XCB_NO_MITSHM", "1", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
     QApplication::setOrganizationName(QStringLiteral("Korvel"));

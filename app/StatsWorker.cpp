@@ -2,7 +2,10 @@
 
 #include "core/StatsCache.h"
 
-StatsWorker::StatsWorker() : m_builder(StatsBuilder::Options{.watch = true, .saveInterval = kSaveInterval}) {}
+StatsWorker::StatsWorker()
+    : m_builder(StatsBuilder::Options{.watch = true, .saveInterval = kSaveInterval, .releaseAfter = kReleaseAfter})
+{
+}
 
 RefreshResult StatsWorker::build()
 {

@@ -12,6 +12,8 @@ class StatsWorker
 {
 public:
     static constexpr double kSaveInterval = 60;
+    /// Five quiet minutes: an agent at work changes a log every few seconds.
+    static constexpr double kReleaseAfter = 300;
 
     StatsWorker();
 

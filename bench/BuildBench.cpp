@@ -1,8 +1,9 @@
 // korvel_buildbench MODE HOME_DIR: times whole statistics builds over the logs under HOME_DIR, with the parse cache
 // in HOME_DIR/korvel-data. Modes, each meant for a fresh process so that its peak memory is its own:
 //   cold   no parse cache: every file is parsed (over all cores) and the cache is written
-//   warm   the cache file from an earlier run is decoded, nothing is parsed
-//   app    a running application: after one build, the next ones reuse the decoded cache (mean of ten)
+//   warm   a new process over an unchanged tree: the fold comes from the cache's snapshot
+//   load   a new process after one transcript grew: every record is loaded, that file parsed, the cache updated
+//   app    a running application (file events on): after one build, the next ones find nothing new (mean of ten)
 //   grow   as app, after one line was appended to one transcript (restored afterwards)
 
 #include "bench/LogTree.h"
@@ -32,6 +33,9 @@ Timed timedBuild(StatsBuilder& builder, const LogLocations& where)
     return {std::move(stats), UsageCost::between(start, UsageSample::now())};
 }
 
+constexpr char kExtraLine[] =
+    R"({"type":"user","timestamp":"2025-06-01T10:00:00.000Z","message":{"role":"user","content":"one more"}})";
+
 // A transcript of median size: the typical file that an agent is appending to.
 std::string medianTranscript(const LogTree& tree)
 {
@@ -49,9 +53,7 @@ Timed growOne(StatsBuilder& builder, const LogLocations& where, const std::strin
 {
     timedBuild(builder, where);
     const auto size = static_cast<off_t>(std::ifstream(path, std::ios::binary | std::ios::ate).tellg());
-    std::ofstream(path, std::ios::binary | std::ios::app)
-        << R"({"type":"user","timestamp":"2025-06-01T10:00:00.000Z","message":{"role":"user","content":"one more"}})"
-        << '\n';
+    std::ofstream(path, std::ios::binary | std::ios::app) << kExtraLine << '\n';
     Timed grown = timedBuild(builder, where);
     if (truncate(path.c_str(), size) != 0)
         std::perror("truncate");
@@ -94,20 +96,30 @@ void report(std::string_view mode, const LogTree& tree, const Timed& run, std::s
 int main(int argc, char** argv)
 {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: korvel_buildbench cold|warm|app|grow HOME_DIR\n");
+        std::fprintf(stderr, "usage: korvel_buildbench cold|warm|load|app|grow HOME_DIR\n");
         return 2;
     }
     const std::string mode = argv[1];
     const std::string home = argv[2];
     const LogLocations where{home + "/.claude/projects", home + "/.codex/sessions",
-                             home + "/korvel-data/parse-cache.json"};
-    mkdir((home + "/korvel-data").c_str(), 0755);
+                             home + "/korvel-data/parse-cache.db"};
+    mkdir((home + "/korvel-data").c_str(), 0700);
     const LogTree tree = listLogTree(home);
     warmPageCache(tree);
-    StatsBuilder builder;
+    const bool running = mode == "app" || mode == "grow";
+    StatsBuilder builder(StatsBuilder::Options{.watch = running, .saveInterval = running ? 60.0 : 0.0});
     if (mode == "cold") {
-        unlink(where.parseCachePath.c_str());
+        for (const char* suffix : {"", "-wal", "-shm"})
+            unlink((where.parseCachePath + suffix).c_str());
         report(mode, tree, timedBuild(builder, where), {});
+    } else if (mode == "load") {
+        const std::string path = medianTranscript(tree);
+        const auto size = static_cast<off_t>(std::ifstream(path, std::ios::binary | std::ios::ate).tellg());
+        std::ofstream(path, std::ios::binary | std::ios::app) << kExtraLine << '\n';
+        const Timed loaded = timedBuild(builder, where);
+        if (truncate(path.c_str(), size) != 0)
+            std::perror("truncate");
+        report(mode, tree, loaded, path);
     } else if (mode == "warm") {
         if (access(where.parseCachePath.c_str(), R_OK) != 0) {
             std::fprintf(stderr, "no parse cache yet: run the cold mode first\n");

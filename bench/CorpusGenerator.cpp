@@ -1,11 +1,14 @@
 // korvel_gencorpus OUT_DIR SIZE_MB [SEED]: writes a synthetic home directory of Claude Code transcripts and Codex
 // rollouts, about SIZE_MB megabytes (10^6 bytes) in all, byte-identical for a given seed.
+// korvel_gencorpus OUT_DIR --small-files COUNT [SEED]: COUNT tiny transcripts (a prompt and a reply each) in 400
+// project folders: a tree whose cost is the number of files, not their bytes.
 
 #include "bench/ClaudeSession.h"
 #include "bench/CodexSession.h"
 #include "bench/FileSink.h"
 #include "bench/Ids.h"
 #include "bench/IsoTime.h"
+#include "bench/JsonOut.h"
 #include "bench/Random.h"
 #include "bench/TextPool.h"
 
@@ -42,6 +45,7 @@ struct Options
 {
     fs::path outDir;
     uint64_t budget = 0;
+    uint64_t smallFiles = 0;
     uint64_t seed = 42;
 };
 
@@ -53,10 +57,20 @@ struct Project
 
 std::optional<Options> parseOptions(int argc, char** argv)
 {
-    if (argc < 3 || argc > 4)
+    if (argc < 3 || argc > 5)
         return std::nullopt;
     Options options;
     options.outDir = argv[1];
+    if (std::string_view(argv[2]) == "--small-files") {
+        if (argc < 4)
+            return std::nullopt;
+        options.smallFiles = std::strtoull(argv[3], nullptr, 10);
+        if (argc == 5)
+            options.seed = std::strtoull(argv[4], nullptr, 10);
+        return options.smallFiles > 0 ? std::optional(options) : std::nullopt;
+    }
+    if (argc == 5)
+        return std::nullopt;
     const double megabytes = std::strtod(argv[2], nullptr);
     if (!(megabytes > 0))
         return std::nullopt;
@@ -219,13 +233,60 @@ private:
     uint64_t m_largest = 0;
 };
 
+// Two lines: a typed prompt and one reply with its usage.
+void writeSmallFiles(const Options& options, Random& random)
+{
+    constexpr int kFolders = 400;
+    std::string buffer;
+    IsoTime iso;
+    for (uint64_t i = 0; i < options.smallFiles; ++i) {
+        const fs::path dir =
+            options.outDir / ".claude" / "projects" / ("-home-dev-src-project-" + std::to_string(i % kFolders));
+        if (i < kFolders)
+            fs::create_directories(dir);
+        FileSink sink((dir / (Ids::uuid(random) + ".jsonl")).string(), buffer);
+        const int64_t start = drawStart(random);
+        JsonOut(sink.buffer())
+            .open()
+            .str("type", "user")
+            .str("timestamp", iso.format(start))
+            .open("message")
+            .str("role", "user")
+            .str("content", "fix the failing test")
+            .close()
+            .close()
+            .endLine();
+        sink.lineDone();
+        JsonOut(sink.buffer())
+            .open()
+            .str("type", "assistant")
+            .str("requestId", Ids::base62(random, "req_", 24))
+            .str("timestamp", iso.format(start + random.between(2'000, 60'000)))
+            .open("message")
+            .str("id", Ids::base62(random, "msg_", 24))
+            .str("model", random.pick(kClaudeModels))
+            .open("usage")
+            .num("input_tokens", random.between(10, 5'000))
+            .num("output_tokens", random.between(10, 2'000))
+            .num("cache_read_input_tokens", random.between(0, 50'000))
+            .num("cache_creation_input_tokens", random.between(0, 5'000))
+            .close()
+            .close()
+            .close()
+            .endLine();
+        sink.lineDone();
+    }
+    std::printf("claude files   %llu in %d folders\n", static_cast<unsigned long long>(options.smallFiles), kFolders);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const auto options = parseOptions(argc, argv);
     if (!options) {
-        std::fprintf(stderr, "usage: korvel_gencorpus OUT_DIR SIZE_MB [SEED]\n");
+        std::fprintf(stderr, "usage: korvel_gencorpus OUT_DIR SIZE_MB [SEED] | korvel_gencorpus OUT_DIR --small-files "
+                             "COUNT [SEED]\n");
         return 2;
     }
     // Never write into a home that already has agent logs: the corpus would mix with them.
@@ -236,6 +297,10 @@ int main(int argc, char** argv)
     }
     const auto started = std::chrono::steady_clock::now();
     Random random(options->seed);
+    if (options->smallFiles > 0) {
+        writeSmallFiles(*options, random);
+        return 0;
+    }
     const TextPool pool(random);
     CorpusWriter corpus(*options, random, pool);
     corpus.run();

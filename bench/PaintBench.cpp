@@ -39,8 +39,14 @@ void paintFrames(benchmark::State& state, bool expanded)
     }
 }
 
-void BM_CollapsedFrame(benchmark::State& state) { paintFrames(state, false); }
-void BM_ExpandedFrame(benchmark::State& state) { paintFrames(state, true); }
+void BM_CollapsedFrame(benchmark::State& state)
+{
+    paintFrames(state, false);
+}
+void BM_ExpandedFrame(benchmark::State& state)
+{
+    paintFrames(state, true);
+}
 
 } // namespace
 

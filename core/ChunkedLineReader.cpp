@@ -22,12 +22,6 @@ struct Fd
     }
 };
 
-FileStamp stampOf(const struct stat& st)
-{
-    const double mtime = static_cast<double>(st.st_mtim.tv_sec) + static_cast<double>(st.st_mtim.tv_nsec) / 1e9;
-    return FileStamp{mtime, static_cast<int64_t>(st.st_size)};
-}
-
 // Longest line handed over: the in-place parser takes documents of up to 4 GiB.
 constexpr size_t kLongestLine = 0xFFFFFFFFu - ChunkedLineReader::kPadding;
 
@@ -202,7 +196,7 @@ FileRead ChunkedLineReader::read(const std::string& path, const std::function<vo
     };
     if (file.fd < 0 || fstat(file.fd, &before) != 0)
         return {ReadStatus::Unreadable, std::nullopt};
-    FileRead result{ReadStatus::Complete, stampOf(before)};
+    FileRead result{ReadStatus::Complete, FileStamp::from(before)};
     if (!S_ISREG(before.st_mode))
         return result;
     if (!m_buffer) {
@@ -243,8 +237,8 @@ FileRead ChunkedLineReader::read(const std::string& path, const std::function<vo
     {
     };
     if (result.status == ReadStatus::Complete &&
-        (fstat(file.fd, &after) != 0 || !(stampOf(after).mtime == result.stamp->mtime) ||
-         stampOf(after).size != result.stamp->size))
+        (fstat(file.fd, &after) != 0 || !(FileStamp::from(after).mtime == result.stamp->mtime) ||
+         FileStamp::from(after).size != result.stamp->size))
         result.status = ReadStatus::Changed;
     return result;
 }

@@ -1,9 +1,12 @@
 #include "core/DirectoryWalk.h"
 
+#include <algorithm>
+#include <atomic>
 #include <dirent.h>
 #include <filesystem>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 
 namespace DirectoryWalk {
 namespace {
@@ -25,7 +28,11 @@ bool isRealDirectory(const dirent& entry, const std::string& path)
     return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-void walk(const std::string& dirPath, const std::function<bool(std::string_view)>& keep, std::vector<std::string>& out)
+// Calls found(path, folder descriptor, name) for every kept entry under dirPath. Subfolders are walked in turn, or,
+// when deferred is given, put there for someone else to walk.
+template <typename Found>
+void walk(const std::string& dirPath, const std::function<bool(std::string_view)>& keep, Found& found,
+          std::vector<std::string>* deferred = nullptr)
 {
     std::unique_ptr<DIR, DirCloser> dir(opendir(dirPath.c_str()));
     if (!dir)
@@ -39,10 +46,28 @@ void walk(const std::string& dirPath, const std::function<bool(std::string_view)
         path.append(name);
         const bool descend = isRealDirectory(*entry, path);
         if (keep(name))
-            out.push_back(path);
-        if (descend)
-            walk(path, keep, out);
+            found(path, dirfd(dir.get()), entry->d_name);
+        if (descend && deferred)
+            deferred->push_back(std::move(path));
+        else if (descend)
+            walk(path, keep, found);
     }
+}
+
+// Adds every kept entry under dirPath to out, with its stamp.
+void walkStamped(const std::string& dirPath, const std::function<bool(std::string_view)>& keep,
+                 std::vector<StampedEntry>& out, std::vector<std::string>* deferred = nullptr)
+{
+    auto found = [&](const std::string& path, int folder, const char* name) {
+        struct stat st
+        {
+        };
+        std::optional<FileStamp> stamp;
+        if (fstatat(folder, name, &st, 0) == 0)
+            stamp = FileStamp::from(st);
+        out.push_back({path, stamp});
+    };
+    walk(dirPath, keep, found, deferred);
 }
 
 } // namespace
@@ -61,9 +86,36 @@ std::string absolute(const std::string& root)
 std::vector<std::string> find(const std::string& root, const std::function<bool(std::string_view name)>& keep)
 {
     std::vector<std::string> out;
+    auto found = [&](const std::string& path, int, const char*) { out.push_back(path); };
+    if (!root.empty())
+        walk(absolute(root), keep, found);
+    return out;
+}
+
+std::vector<StampedEntry> findStamped(const std::string& root, const std::function<bool(std::string_view name)>& keep)
+{
+    std::vector<StampedEntry> out;
     if (root.empty())
         return out;
-    walk(absolute(root), keep, out);
+    // A stat per file is most of the cost of a large tree: the root's folders are shared out over the cores.
+    std::vector<std::string> folders;
+    walkStamped(absolute(root), keep, out, &folders);
+    const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), folders.size());
+    std::vector<std::vector<StampedEntry>> parts(threads);
+    std::atomic<size_t> next{0};
+    const auto work = [&](size_t part) {
+        for (size_t i = next++; i < folders.size(); i = next++)
+            walkStamped(folders[i], keep, parts[part]);
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (size_t t = 1; t < threads; ++t)
+            helpers.emplace_back(work, t);
+        if (threads > 0)
+            work(0);
+    }
+    for (auto& part : parts)
+        std::move(part.begin(), part.end(), std::back_inserter(out));
     return out;
 }
 

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+struct stat;
+
 /// A file's modification time (epoch seconds, fractions kept) and size in bytes.
 struct FileStamp
 {
@@ -12,6 +14,8 @@ struct FileStamp
 
     /// The stamp of the file at path (links followed); absent when its attributes cannot be read.
     static std::optional<FileStamp> of(const std::string& path);
+    /// The stamp of attributes already read.
+    static FileStamp from(const struct stat& st);
 
     bool operator==(const FileStamp&) const = default;
 };

@@ -43,22 +43,37 @@ LogListing::Delta LogListing::listEverything(bool watch, double now)
         m_watch->watch(m_claudeRoot);
         m_watch->watch(m_codexRoot);
     }
-    std::map<std::string, ListedLog> files;
-    for (auto& path : StatsEngine::findLogFiles(m_claudeRoot))
-        files.insert_or_assign(std::move(path), ListedLog{StatsEngine::LogKind::Claude, {}});
-    for (auto& path : CodexParser::findRollouts(m_codexRoot))
-        files.insert_or_assign(std::move(path), ListedLog{StatsEngine::LogKind::Codex, {}});
-    for (auto& [path, listed] : files)
-        listed.stamp = FileStamp::of(path);
-    m_files = std::move(files);
+    m_files.clear();
+    m_unordered.clear();
+    for (auto& [path, stamp] : DirectoryWalk::findStamped(m_claudeRoot, DirectoryWalk::hasJsonlExtension))
+        m_unordered.emplace_back(std::move(path), ListedLog{StatsEngine::LogKind::Claude, stamp});
+    for (auto& [path, stamp] : DirectoryWalk::findStamped(m_codexRoot, CodexParser::isRolloutName))
+        m_unordered.emplace_back(std::move(path), ListedLog{StatsEngine::LogKind::Codex, stamp});
+    // A path under both roots is listed once, as the map would keep it: the later root's kind wins.
+    if (!m_claudeRoot.empty() && !m_codexRoot.empty() &&
+        (m_codexRoot.starts_with(m_claudeRoot + "/") || m_claudeRoot.starts_with(m_codexRoot + "/") ||
+         m_claudeRoot == m_codexRoot))
+        files();
     m_recheck.clear();
     m_lastFullListing = now;
     m_listed = true;
     return {true, {}};
 }
 
+const std::map<std::string, ListedLog>& LogListing::files() const
+{
+    if (!m_unordered.empty()) {
+        for (auto& [path, listed] : m_unordered)
+            m_files.insert_or_assign(std::move(path), listed);
+        m_unordered.clear();
+        m_unordered.shrink_to_fit();
+    }
+    return m_files;
+}
+
 void LogListing::restamp(const std::string& path, Delta& delta)
 {
+    files();
     const auto kind = kindOf(path);
     struct stat entry
     {
@@ -81,6 +96,7 @@ void LogListing::restamp(const std::string& path, Delta& delta)
 
 void LogListing::relistFolder(const std::string& folder, Delta& delta)
 {
+    files();
     const std::string prefix = folder + "/";
     for (auto it = m_files.lower_bound(prefix); it != m_files.end() && it->first.starts_with(prefix);) {
         delta.paths.push_back(it->first);
@@ -89,11 +105,11 @@ void LogListing::relistFolder(const std::string& folder, Delta& delta)
     if (m_watch)
         m_watch->watch(folder);
     const auto keep = [&](std::string_view name) { return kindOf(prefix + std::string(name)).has_value(); };
-    for (auto& path : DirectoryWalk::find(folder, keep)) {
+    for (auto& [path, stamp] : DirectoryWalk::findStamped(folder, keep)) {
         const auto kind = kindOf(path);
         if (!kind)
             continue;
-        m_files.insert_or_assign(path, ListedLog{*kind, FileStamp::of(path)});
+        m_files.insert_or_assign(path, ListedLog{*kind, stamp});
         delta.paths.push_back(std::move(path));
     }
 }

@@ -39,10 +39,25 @@ public:
     /// Has path stamped anew at the next refresh, event or not (a file that could not be read).
     void recheck(const std::string& path) { m_recheck.push_back(path); }
 
-    const std::map<std::string, ListedLog>& files() const { return m_files; }
+    /// The listing by path; after a full listing this puts it in order first.
+    const std::map<std::string, ListedLog>& files() const;
+    size_t size() const { return m_unordered.empty() ? m_files.size() : m_unordered.size(); }
+
+    /// Calls visit(path, listed) for every listed file, in no particular order; cheaper than files() right after a
+    /// full listing, which is all a build over an unchanged tree needs.
+    template <typename Visit> void forEach(Visit&& visit) const
+    {
+        if (m_unordered.empty()) {
+            for (const auto& [path, listed] : m_files)
+                visit(path, listed);
+        } else {
+            for (const auto& [path, listed] : m_unordered)
+                visit(path, listed);
+        }
+    }
 
     /// Seconds between full listings while watching.
-    static constexpr double kFullListingEvery = 60;
+    static constexpr double kFullListingEvery = 300;
 
 private:
     Delta listEverything(bool watch, double now);
@@ -52,7 +67,9 @@ private:
 
     std::string m_claudeRoot;
     std::string m_codexRoot;
-    std::map<std::string, ListedLog> m_files;
+    // A full listing stays a plain list until something needs it in order.
+    mutable std::vector<std::pair<std::string, ListedLog>> m_unordered;
+    mutable std::map<std::string, ListedLog> m_files;
     std::unique_ptr<TreeWatch> m_watch;
     std::vector<std::string> m_recheck;
     double m_lastFullListing = 0;

@@ -13,17 +13,21 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 // Bumped with the meaning of a fold, so that a snapshot of an older Korvel never passes for a current one.
 constexpr std::string_view kFoldFormat = "fold 1";
 
-Fingerprint fingerprintOf(const std::map<std::string, ListedLog>& files, std::string_view zone)
+Fingerprint fingerprintOf(const LogListing& listing, std::string_view zone)
 {
     // A sum over the files: the order they are visited in does not matter.
     Fingerprint sum{hash64(zone, 1) ^ hash64(kFoldFormat, 3), hash64(zone, 2) ^ hash64(kFoldFormat, 4)};
     std::string item;
-    for (const auto& [path, listed] : files) {
+    listing.forEach([&](const std::string& path, const ListedLog& listed) {
         item.assign(path);
         item.push_back('\0');
         item.push_back(static_cast<char>(listed.kind));
@@ -33,7 +37,7 @@ Fingerprint fingerprintOf(const std::map<std::string, ListedLog>& files, std::st
         item.append(stamp, sizeof stamp);
         sum.low += hash64(item, 5);
         sum.high += hash64(item, 6);
-    }
+    });
     return sum;
 }
 
@@ -93,7 +97,7 @@ bool StatsBuilder::foldFromSnapshot()
     if (!m_cache || !clean())
         return false;
     auto snapshot = m_cache->snapshot();
-    if (!snapshot || !(snapshot->fingerprint == fingerprintOf(m_listing.files(), m_zone)))
+    if (!snapshot || !(snapshot->fingerprint == fingerprintOf(m_listing, m_zone)))
         return false;
     m_fold = std::move(snapshot->fold);
     m_foldStale = false;
@@ -219,12 +223,9 @@ void StatsBuilder::update(const LogListing::Delta& delta)
 // Every listed file is stamped and was read whole: the fold then describes exactly the listing's fingerprint.
 bool StatsBuilder::clean() const
 {
-    if (!m_retry.empty())
-        return false;
-    for (const auto& [path, listed] : m_listing.files())
-        if (!listed.stamp)
-            return false;
-    return true;
+    bool stamped = true;
+    m_listing.forEach([&](const std::string&, const ListedLog& listed) { stamped = stamped && listed.stamp; });
+    return stamped && m_retry.empty();
 }
 
 void StatsBuilder::save(bool withSnapshot)
@@ -240,7 +241,7 @@ void StatsBuilder::save(bool withSnapshot)
     }
     changes.removed.assign(m_unsavedRemovals.begin(), m_unsavedRemovals.end());
     if (withSnapshot && m_fold && !m_foldStale && clean())
-        changes.snapshot = FoldSnapshot{fingerprintOf(m_listing.files(), m_zone), *m_fold};
+        changes.snapshot = FoldSnapshot{fingerprintOf(m_listing, m_zone), *m_fold};
     if (!m_cache->save(changes)) {
         if (m_cache->damaged())
             replaceDamagedCache();
@@ -281,9 +282,13 @@ Stats StatsBuilder::build(const LogLocations& where, double now)
     }
     const std::string today = TimeKit::dateKey(now);
     if (!m_stats || today != m_statsDay) {
-        m_stats = StatsEngine::deriveStats(*m_fold, static_cast<int64_t>(m_listing.files().size()), now);
+        m_stats = StatsEngine::deriveStats(*m_fold, static_cast<int64_t>(m_listing.size()), now);
         m_statsDay = today;
     }
+    if (!nothingNew || m_lastChange == 0 || now < m_lastChange)
+        m_lastChange = now;
+    else if (m_options.releaseAfter > 0 && m_ledgerLoaded && now - m_lastChange >= m_options.releaseAfter)
+        releaseLedger();
     const bool unsaved = !m_unsaved.empty() || !m_unsavedRemovals.empty();
     if (m_options.saveInterval <= 0) {
         if (unsaved || !m_snapshotCurrent)
@@ -294,6 +299,20 @@ Stats StatsBuilder::build(const LogLocations& where, double now)
         m_lastSave = now;
     }
     return *m_stats;
+}
+
+void StatsBuilder::releaseLedger()
+{
+    save(true);
+    if (!m_snapshotCurrent)
+        return; // without a snapshot the next build would have to fold everything again: keep it
+    m_ledger = StatsLedger();
+    m_known.clear();
+    m_ledgerLoaded = false;
+#ifdef __GLIBC__
+    // The fold is many small blocks: hand the freed pages back to the system, not just to the allocator.
+    malloc_trim(0);
+#endif
 }
 
 void StatsBuilder::flush()

@@ -52,6 +52,9 @@ public:
         bool watch = false;
         /// Seconds between saves of the cache; 0 saves at the end of every build that changed anything.
         double saveInterval = 0;
+        /// Seconds without a change after which the fold of every file is saved and let go, to be read back from
+        /// the cache at the next change; 0 keeps it. A companion that idles for hours then holds only the totals.
+        double releaseAfter = 0;
     };
 
     StatsBuilder();
@@ -87,6 +90,7 @@ private:
     void take(ParseJob& job);
     bool clean() const;
     void save(bool withSnapshot);
+    void releaseLedger();
 
     Options m_options;
     LogLocations m_where;
@@ -108,6 +112,7 @@ private:
     std::optional<Stats> m_stats;
     std::string m_statsDay;
     double m_lastSave = 0;
+    double m_lastChange = 0;
     BuildReport m_report;
 };
 

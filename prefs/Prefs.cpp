@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <algorithm>
+#include <chrono>
 #include <iterator>
 
 namespace Prefs {
@@ -42,9 +43,20 @@ static_assert(tableInKeyOrder(), "spec() indexes the table by key");
 constexpr int kLastSprite = 5;
 constexpr int kLastAccent = 5;
 
-QSettings store()
+// One store per thread, kept for the thread's life: opening QSettings costs tens of microseconds (it looks at the
+// file every time), and the overlay reads several preferences in every animation frame. All stores of a process
+// share one copy of the file's contents, so a write is seen at once on every thread; the file itself is looked at
+// again at most once a second, for changes made by another process.
+QSettings& store()
 {
-    return QSettings(QStringLiteral("Korvel"), QStringLiteral("Korvel"));
+    thread_local QSettings settings(QStringLiteral("Korvel"), QStringLiteral("Korvel"));
+    thread_local auto lastLook = std::chrono::steady_clock::now();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastLook >= std::chrono::seconds(1)) {
+        settings.sync();
+        lastLook = now;
+    }
+    return settings;
 }
 
 QString name(PrefKey key)
@@ -57,9 +69,16 @@ QVariant value(PrefKey key)
     return store().value(name(key));
 }
 
+// Writes go to the file at once; a value that is already stored is not written again (the milestones store the
+// line total after every refresh, which would otherwise rewrite the file every few seconds while an agent works).
 void set(PrefKey key, const QVariant& v)
 {
-    store().setValue(name(key), v);
+    QSettings& settings = store();
+    const QString k = name(key);
+    if (settings.contains(k) && settings.value(k) == v)
+        return;
+    settings.setValue(k, v);
+    settings.sync();
 }
 
 bool flagOrTrue(PrefKey key)
@@ -127,7 +146,11 @@ void setText(PrefKey key, const QString& v)
 }
 void remove(PrefKey key)
 {
-    store().remove(name(key));
+    QSettings& settings = store();
+    if (!settings.contains(name(key)))
+        return;
+    settings.remove(name(key));
+    settings.sync();
 }
 
 int64_t wingStat()

@@ -43,8 +43,9 @@ struct PrefSpec
     PrefType type;
 };
 
-/// The per-user preference store (QSettings, organisation and application "Korvel"). Nothing is cached: every
-/// read asks the store, so a change takes effect at the next read. An absent key reads as the zero value.
+/// The per-user preference store (QSettings, organisation and application "Korvel"). Every read asks the store:
+/// a change made in this process takes effect at the next read, one made by another process within a second.
+/// Writes reach the file at once. An absent key reads as the zero value.
 namespace Prefs {
 
 std::span<const PrefSpec> table();

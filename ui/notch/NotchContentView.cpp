@@ -14,6 +14,7 @@
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <algorithm>
@@ -128,7 +129,15 @@ void NotchContentView::paintContent(QPainter& p) const
     p.restore();
     paintOutline(p);
     paintSprite(p);
-    paintWingValue(p);
+    // An animation step repaints the sprite alone: the text (whose layout is costly) is left out then.
+    if (!p.hasClipping() || !QRectF(spriteRect()).contains(p.clipBoundingRect()))
+        paintWingValue(p);
+}
+
+QRect NotchContentView::spriteRect() const
+{
+    const double boxLeft = notchBody(QRectF(rect())).left() + kSpriteBoxInset;
+    return QRectF(boxLeft, 0, kSpriteBoxWidth, stripH).toAlignedRect();
 }
 
 QImage NotchContentView::renderImage() const
@@ -201,7 +210,8 @@ void NotchContentView::tick()
         if (celebrateFrames < 1)
             celebrating = false;
     }
-    update();
+    // Five times a second for as long as the overlay is shown: only the sprite's few pixels go to the screen.
+    update(spriteRect());
 }
 
 bool NotchContentView::collapsePending() const
@@ -209,9 +219,10 @@ bool NotchContentView::collapsePending() const
     return m_collapseWork.isActive();
 }
 
-void NotchContentView::paintEvent(QPaintEvent*)
+void NotchContentView::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
+    p.setClipRegion(event->region());
     paintContent(p);
 }
 

@@ -85,8 +85,11 @@ public:
     double rightWingWidth() const;
     static constexpr double minRightWingWidth = 66;
 
-    /// Draws the whole view into its bounds, starting from full transparency.
+    /// Draws the view into its bounds, starting from full transparency; with a clip set on p, only what the clip
+    /// reaches.
     void paintContent(QPainter& p) const;
+    /// Where the sprite is drawn: all that an animation step changes.
+    QRect spriteRect() const;
     /// The view drawn into a transparent image of its size.
     QImage renderImage() const;
 
