@@ -5,6 +5,7 @@
 #include "core/StatsBuilder.h"
 #include "core/StatsCache.h"
 #include "prefs/Prefs.h"
+#include "sync/StatsSync.h"
 #include "ui/look/Fmt.h"
 #include "ui/look/Font.h"
 #include "ui/notch/NotchContentView.h"
@@ -105,7 +106,7 @@ void AppDelegate::apply(const Stats& stats)
         m_notch->content()->celebrating = true;
         m_notch->content()->celebrateFrames = 12;
     }
-    // The leaderboard sync joins here, after the milestones.
+    StatsSync::maybeSync(stats);
 }
 
 void AppDelegate::applyLive()
