@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Stats.h"
 #include "sync/AuthManager.h"
 #include "tests/support/Awaited.h"
 #include "tests/support/MemorySessionStore.h"
@@ -88,6 +89,27 @@ private:
     QList<QUrl> m_opened;
     QStringList m_debug;
 };
+
+/// Figures that pass every rule of the scores table.
+inline Stats sampleStats()
+{
+    Stats s;
+    s.linesAdded = 1000;
+    s.linesRemoved = 200;
+    s.tokensIn = 40000;
+    s.tokensOut = 5678;
+    s.crackedScore = 41;
+    s.streakCurrent = 6;
+    s.topModel = "claude-opus-4-6";
+    s.todayLinesAdded = 120;
+    s.weekLinesAdded = 700;
+    s.todayCost = 1.25;
+    s.weekCost = 7.5;
+    s.cost = 20.125;
+    s.todayTokens = 3000;
+    s.weekTokens = 21000;
+    return s;
+}
 
 inline const BackendUser kAda{QStringLiteral("0b7e3c1a-4d2f-4a55-9c1e-6f1d2a3b4c5d"),
                               QStringLiteral("ada@example.org")};
