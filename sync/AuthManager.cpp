@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QUrlQuery>
+#include <algorithm>
 
 namespace {
 
@@ -19,6 +20,13 @@ bool isCallbackUrl(const QUrl& url)
 {
     return url.scheme() == QLatin1String("korvel") && url.host() == QLatin1String("auth") &&
            (url.path().isEmpty() || url.path() == QLatin1String("/"));
+}
+
+// An access token goes into an Authorization header: anything but visible ASCII could smuggle in more headers.
+bool headerSafe(const QString& token)
+{
+    return !token.isEmpty() &&
+           std::all_of(token.begin(), token.end(), [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7f; });
 }
 
 double systemNow()
@@ -118,6 +126,8 @@ void AuthManager::handleCallbackURL(const QUrl& url, std::function<void(const Au
     const auto accessToken = fragment->value(QStringLiteral("access_token"));
     if (!accessToken || accessToken->isEmpty())
         return finish(AuthError::server(0, fragment->errorMessage()));
+    if (!headerSafe(*accessToken))
+        return finish(AuthError::decode());
     const QString refreshToken = fragment->value(QStringLiteral("refresh_token")).value_or(QString());
     const double expiry = fragment->expiry(now());
     fetchUser(*accessToken,
@@ -222,7 +232,8 @@ std::optional<AuthSession> AuthManager::parseSession(const QJsonObject& json) co
     const QJsonValue refresh = json.value(QStringLiteral("refresh_token"));
     const QJsonValue user = json.value(QStringLiteral("user"));
     const QJsonValue id = user.toObject().value(QStringLiteral("id"));
-    if (!access.isString() || !refresh.isString() || !user.isObject() || !id.isString())
+    if (!access.isString() || !refresh.isString() || !user.isObject() || !id.isString() ||
+        !headerSafe(access.toString()))
         return std::nullopt;
     const QJsonValue email = user.toObject().value(QStringLiteral("email"));
     const QJsonValue expiresAt = json.value(QStringLiteral("expires_at"));

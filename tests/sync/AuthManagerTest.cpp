@@ -109,6 +109,8 @@ TEST_F(AuthManagerTest, CallbackFragmentsAndTheirExpiry)
               AuthError::server(0, QStringLiteral("100% sure")))
         << "a second decoding that fails leaves the text";
     EXPECT_EQ(callback(*auth, QStringLiteral("state=x")), AuthError::server(0, QStringLiteral("OAuth sign-in failed")));
+    EXPECT_EQ(callback(*auth, QStringLiteral("access_token=abc%0D%0AX-Injected:%201")), AuthError::decode());
+    EXPECT_TRUE(backend.requests().isEmpty()) << "a token that would break its header is never sent";
     EXPECT_FALSE(auth->session());
 
     struct Case
