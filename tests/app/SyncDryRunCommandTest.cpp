@@ -5,10 +5,14 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringList>
+#include <chrono>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,12 +21,14 @@ const std::string kHeaders = "Headers: apikey=<anon key>, Authorization=Bearer <
                              "Content-Type=application/json, Prefer=resolution=merge-duplicates,return=minimal";
 
 ProgramResult korvel(const TempDir& home, const std::string& command, const std::string& zone,
-                     const std::string& backend = "https://abc.supabase.co")
+                     const std::string& backend = "https://abc.supabase.co", const std::string& bus = "")
 {
     // No display, no session bus, no keyring: the command must need none of them.
-    return runProgram(KORVEL_BINARY, {command},
-                      {"HOME=" + home.path(), "TZ=" + zone, "XDG_DATA_HOME=" + home.path() + "/data",
-                       "KORVEL_BACKEND_URL=" + backend});
+    std::vector<std::string> env{"HOME=" + home.path(), "TZ=" + zone, "XDG_DATA_HOME=" + home.path() + "/data",
+                                 "KORVEL_BACKEND_URL=" + backend};
+    if (!bus.empty())
+        env.push_back("DBUS_SESSION_BUS_ADDRESS=" + bus);
+    return runProgram(KORVEL_BINARY, {command}, env);
 }
 
 std::string iso(std::time_t t)
@@ -137,4 +143,24 @@ TEST(SyncDryRunCommandTest, ABackendThatIsNoHttpsOriginIsRefusedYetTheRequestPri
     const ProgramResult local = korvel(home, "--sync-dry-run", "UTC", "http://127.0.0.1:54321");
     EXPECT_EQ(local.err, "");
     EXPECT_EQ(local.out.rfind("[korvel --sync-dry-run] would POST http://127.0.0.1:54321/rest/v1/scores\n", 0), 0u);
+}
+
+TEST(SyncDryRunCommandTest, ASessionBusThatNeverAnswersHoldsItUpOnlyBriefly)
+{
+    TempDir home;
+    // A socket that accepts connections and never says a word: the keyring lookup must give up by itself.
+    const std::string path = home.path() + "/bus";
+    const int silent = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(silent, 8), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const ProgramResult run = korvel(home, "--sync-dry-run", "UTC", "https://abc.supabase.co", "unix:path=" + path);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    close(silent);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("\"user_id\" : \"00000000-0000-0000-0000-000000000000\""), std::string::npos) << run.out;
+    EXPECT_LT(seconds, 8) << "the keyring wait is bounded (3 s)";
 }
