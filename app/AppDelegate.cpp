@@ -5,6 +5,7 @@
 #include "app/StatsWorker.h"
 #include "core/StatsCache.h"
 #include "prefs/Prefs.h"
+#include "sync/StatsSync.h"
 #include "ui/look/Fmt.h"
 #include "ui/look/Font.h"
 #include "ui/notch/NotchContentView.h"
@@ -91,9 +92,12 @@ void AppDelegate::refresh()
 
 void AppDelegate::refreshed(const RefreshResult& result)
 {
-    // Most refreshes find nothing new: the overlay then has nothing to redo.
+    // Most refreshes find nothing new: the overlay then has nothing to redo, but a sync that the 90-second limit
+    // held back may be due now.
     if (!m_stats || !(*m_stats == result.stats))
         apply(result.stats);
+    else
+        StatsSync::maybeSync(result.stats);
     logRefresh(result);
 }
 
@@ -107,7 +111,7 @@ void AppDelegate::apply(const Stats& stats)
         m_notch->content()->celebrating = true;
         m_notch->content()->celebrateFrames = 12;
     }
-    // The leaderboard sync joins here, after the milestones.
+    StatsSync::maybeSync(stats);
 }
 
 void AppDelegate::applyLive()

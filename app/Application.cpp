@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/AccountWiring.h"
 #include "app/AppDelegate.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
@@ -62,6 +63,7 @@ int runApplication(int argc, char** argv)
     instance.listen();
 
     TerminationSignals termination;
+    AccountWiring::install(debug);
     AppDelegate delegate(AppEnvironment::standard(debug));
     QObject::connect(&termination, &TerminationSignals::received, &delegate, &AppDelegate::quit);
     delegate.launch();

@@ -3,6 +3,7 @@
 #include "app/CodexReport.h"
 #include "app/DebugRenders.h"
 #include "app/StatsReport.h"
+#include "app/SyncDryRun.h"
 
 #include <algorithm>
 
@@ -75,8 +76,10 @@ int run(const Invocation& invocation, std::ostream& out, std::ostream& err)
     case Command::Codex:
         printCodexReport(CodexParser::aggregateAll(), out);
         break;
-    default:
-        err << "korvel: this command is not part of this build yet\n";
+    case Command::SyncDryRun:
+        SyncDryRun::print(out, err);
+        break;
+    case Command::Application:
         break;
     }
     return 0;

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "sync/SessionStore.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+/// A session store in memory for tests: it can be told to fail, and it writes every call into a journal that tests
+/// share with their own observers (an onChange that notes "change" shows whether it came after the write).
+class MemorySessionStore final : public SessionStore
+{
+public:
+    explicit MemorySessionStore(std::optional<AuthSession> stored = std::nullopt) : m_stored(std::move(stored)) {}
+
+    std::optional<AuthSession> load() override
+    {
+        std::lock_guard lock(m_mutex);
+        m_journal.push_back("load");
+        return m_stored;
+    }
+
+    bool save(const AuthSession& session) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_journal.push_back("save");
+        m_error = m_failing ? QStringLiteral("the test store refuses writes") : QString();
+        if (!m_failing)
+            m_stored = session;
+        return !m_failing;
+    }
+
+    bool remove() override
+    {
+        std::lock_guard lock(m_mutex);
+        m_journal.push_back("remove");
+        m_error = m_failing ? QStringLiteral("the test store refuses writes") : QString();
+        if (!m_failing)
+            m_stored.reset();
+        return !m_failing;
+    }
+
+    QString lastError() const override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_error;
+    }
+
+    void setFailing(bool failing)
+    {
+        std::lock_guard lock(m_mutex);
+        m_failing = failing;
+    }
+
+    std::optional<AuthSession> stored() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_stored;
+    }
+
+    void note(const std::string& event)
+    {
+        std::lock_guard lock(m_mutex);
+        m_journal.push_back(event);
+    }
+
+    std::vector<std::string> journal() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_journal;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::optional<AuthSession> m_stored;
+    std::vector<std::string> m_journal;
+    QString m_error;
+    bool m_failing = false;
+};

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QUrl>
+#include <memory>
+#include <optional>
+
+class PostgresServer;
+class QThread;
+class TestBackendServer;
+struct TestBackendState;
+
+/// One request as the backend received it.
+struct RecordedRequest
+{
+    QByteArray method;
+    QString path;
+    /// The raw text after the question mark; empty when there is none.
+    QString query;
+    /// Names in lower case.
+    QMap<QByteArray, QByteArray> headers;
+    QByteArray body;
+
+    QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }
+    /// The body as a JSON object; empty when it is not one.
+    QJsonObject json() const;
+    /// "METHOD /path", as routes are named.
+    QString route() const { return QString::fromLatin1(method) + u' ' + path; }
+};
+
+/// An answer that replaces the backend's normal behaviour once.
+struct ScriptedAnswer
+{
+    int status = 200;
+    QByteArray body;
+    /// Wait this long before answering.
+    int delayMs = 0;
+    /// Keep the connection open and never answer.
+    bool never = false;
+    /// Give the normal answer, but only once the test calls releaseHeld().
+    bool held = false;
+
+    static ScriptedAnswer of(int status, const QByteArray& body = {}) { return {status, body, 0, false, false}; }
+    static ScriptedAnswer late(int delayMs) { return {200, {}, delayMs, false, false}; }
+    static ScriptedAnswer silence() { return {0, {}, 0, true, false}; }
+    static ScriptedAnswer hold() { return {0, {}, 0, false, true}; }
+};
+
+/// A user the backend knows.
+struct BackendUser
+{
+    QString id;
+    std::optional<QString> email;
+};
+
+/// A session the backend handed out and accepts.
+struct IssuedSession
+{
+    QString accessToken;
+    QString refreshToken;
+    qint64 expiresIn = 3600;
+    BackendUser user;
+
+    /// The fragment of the "korvel://auth#..." redirect that carries it, as the backend writes it.
+    QString fragment() const;
+};
+
+/// A Supabase-compatible backend for tests, on 127.0.0.1 at a free port, serving from a thread of its own: the
+/// authorize redirect, the user and token endpoints of the authentication API, and the PostgREST upsert of
+/// "/rest/v1/scores". Every request is recorded; any answer can be scripted (a status with any body, a late answer,
+/// none at all). Given a PostgreSQL server holding the scores table, each upsert runs there as PostgREST runs it
+/// (role authenticated, the token's claims set for the transaction, INSERT ... ON CONFLICT DO UPDATE), and the
+/// database's refusal comes back as PostgREST words it.
+class TestBackend
+{
+public:
+    static constexpr const char* kPublishableKey = "sb_publishable_test-backend-key-00000000000000";
+
+    explicit TestBackend(const PostgresServer* database = nullptr);
+    ~TestBackend();
+    TestBackend(const TestBackend&) = delete;
+    TestBackend& operator=(const TestBackend&) = delete;
+
+    /// "http://127.0.0.1:PORT".
+    QString baseUrl() const;
+
+    /// Hands out a session for user, as a sign-in would.
+    IssuedSession issue(const BackendUser& user);
+    /// The user that the authorize page signs in; without one it refuses with an error redirect.
+    void setAuthorizeUser(const BackendUser& user);
+    /// The next request to route ("POST /auth/v1/token") gets answer instead of the normal one; scripts for one
+    /// route are used in order.
+    void script(const QString& route, const ScriptedAnswer& answer);
+
+    /// Sends the answers kept back by hold().
+    void releaseHeld();
+
+    QList<RecordedRequest> requests() const;
+    QList<RecordedRequest> requestsTo(const QString& route) const;
+    /// A row upserted into the backend's own memory (without a database).
+    std::optional<QJsonObject> storedRow(const QString& userId) const;
+
+    /// Plays the browser: GETs the authorize URL and returns where the backend redirects to.
+    std::optional<QUrl> followAuthorize(const QUrl& authorizeUrl) const;
+
+private:
+    std::shared_ptr<TestBackendState> m_state;
+    QThread* m_thread = nullptr;
+    TestBackendServer* m_server = nullptr;
+    quint16 m_port = 0;
+};

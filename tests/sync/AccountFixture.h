@@ -1,0 +1,122 @@
+#pragma once
+
+#include "core/Stats.h"
+#include "sync/AuthManager.h"
+#include "tests/support/Awaited.h"
+#include "tests/support/MemorySessionStore.h"
+#include "tests/support/PrefsGuard.h"
+#include "tests/support/TestBackend.h"
+
+#include <QStringList>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+
+/// An account against the local test backend: an in-memory keyring, a clock the test moves, a browser that only
+/// records what it was asked to open, and the debug lines and change notices collected.
+class AccountFixture : public ::testing::Test
+{
+protected:
+    static constexpr double kStart = 2'000'000'000;
+    static constexpr int kShortTimeoutMs = 300;
+
+    PrefsGuard prefs;
+    std::shared_ptr<MemorySessionStore> store = std::make_shared<MemorySessionStore>();
+    std::atomic<double> clock{kStart};
+    std::atomic<int> changes{0};
+
+    std::unique_ptr<AuthManager> account(const TestBackend& backend, int timeoutMs = 5000, const QString& baseUrl = {})
+    {
+        AuthEnvironment env;
+        env.backend = BackendConfig::make(baseUrl.isEmpty() ? backend.baseUrl() : baseUrl,
+                                          QString::fromLatin1(TestBackend::kPublishableKey));
+        env.store = store;
+        env.now = [this] { return clock.load(); };
+        env.openUrl = [this](const QUrl& url) {
+            std::lock_guard lock(m_mutex);
+            m_opened.append(url);
+            return true;
+        };
+        env.debugLine = [this](const QString& line) {
+            std::lock_guard lock(m_mutex);
+            m_debug.append(line);
+        };
+        env.timeoutMs = timeoutMs;
+        auto auth = std::make_unique<AuthManager>(std::move(env));
+        auth->setOnChange([this] {
+            ++changes;
+            store->note("change");
+        });
+        return auth;
+    }
+
+    /// A session the backend accepts, already in the keyring before the account is created.
+    AuthSession storedSession(TestBackend& backend, const BackendUser& user, double expiresIn = 3600)
+    {
+        const IssuedSession issued = backend.issue(user);
+        const AuthSession session{issued.accessToken, issued.refreshToken, clock + expiresIn, user.id, user.email};
+        store = std::make_shared<MemorySessionStore>(session);
+        return session;
+    }
+
+    /// Signs in through the browser flow: beginOAuth, the backend's authorize redirect, the callback.
+    AuthResult signIn(AuthManager& auth, TestBackend& backend, const BackendUser& user)
+    {
+        backend.setAuthorizeUser(user);
+        EXPECT_TRUE(auth.beginOAuth(QStringLiteral("github")));
+        const auto callback = backend.followAuthorize(lastOpened());
+        EXPECT_TRUE(callback);
+        Awaited<AuthResult> done;
+        auth.handleCallbackURL(callback.value_or(QUrl()), done.callback());
+        return done.get().value_or(AuthError::network(QStringLiteral("no completion")));
+    }
+
+    QUrl lastOpened()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_opened.isEmpty() ? QUrl() : m_opened.last();
+    }
+
+    QStringList debugLines()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_debug;
+    }
+
+private:
+    std::mutex m_mutex;
+    QList<QUrl> m_opened;
+    QStringList m_debug;
+};
+
+/// Figures that pass every rule of the scores table.
+inline Stats sampleStats()
+{
+    Stats s;
+    s.linesAdded = 1000;
+    s.linesRemoved = 200;
+    s.tokensIn = 40000;
+    s.tokensOut = 5678;
+    s.crackedScore = 41;
+    s.streakCurrent = 6;
+    s.topModel = "claude-opus-4-6";
+    s.todayLinesAdded = 120;
+    s.weekLinesAdded = 700;
+    s.todayCost = 1.25;
+    s.weekCost = 7.5;
+    s.cost = 20.125;
+    s.todayTokens = 3000;
+    s.weekTokens = 21000;
+    return s;
+}
+
+inline const BackendUser kAda{QStringLiteral("0b7e3c1a-4d2f-4a55-9c1e-6f1d2a3b4c5d"),
+                              QStringLiteral("ada@example.org")};
+inline const BackendUser kGrace{QStringLiteral("5f0c9a8b-7e6d-4c3b-8a29-1b0c9d8e7f6a"), std::nullopt};
+
+inline void PrintTo(const AuthError& e, std::ostream* os)
+{
+    *os << "AuthError(" << static_cast<int>(e.kind()) << ", " << e.status() << ", \"" << e.message().toStdString()
+        << "\")";
+}
