@@ -10,8 +10,9 @@ cd "$root"
 
 packages=(g++ cmake ninja-build pkg-config tzdata libsimdjson-dev libgtest-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
-# Only for the tests: an X server with a compositor, pointer control and screenshots for the overlay test.
-test_packages=(xvfb xauth x11-xserver-utils xdotool xcompmgr imagemagick trayer)
+# Only for the tests: an X server with a compositor, pointer control and screenshots for the overlay test; the
+# validators of the installed desktop entry and AppStream metadata.
+test_packages=(xvfb xauth x11-xserver-utils xdotool xcompmgr imagemagick trayer desktop-file-utils appstream)
 font_package=@proj-airi/font-departure-mono@0.10.2
 
 as_root() {
