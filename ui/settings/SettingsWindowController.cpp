@@ -129,7 +129,9 @@ SettingsWindowController::SettingsWindowController(StartAtLogin startAtLogin)
       accentPopup(popup(accentNames())),
       cardStylePopup(popup({QStringLiteral("Scanlines"), QStringLiteral("Solid"), QStringLiteral("Light streaks")})),
       flareLabel(makeLabel()), roundLabel(makeLabel()), widthLabel(makeLabel()), xOffsetLabel(makeLabel()),
-      heightLabel(makeLabel()), resetShapeButton(new QPushButton(QStringLiteral("Reset shape & alignment"))),
+      heightLabel(makeLabel()),
+      // A single ampersand in a button title marks a shortcut letter; doubled, it shows as itself.
+      resetShapeButton(new QPushButton(QStringLiteral("Reset shape && alignment"))),
       leaderboardCheckbox(new QCheckBox(QStringLiteral("Join the leaderboard"))),
       privateModeCheckbox(new QCheckBox(QStringLiteral("Private mode (nothing leaves this computer)"))),
       startAtLoginCheckbox(new QCheckBox(QStringLiteral("Start at login"))), accountStatusLabel(makeLabel()),

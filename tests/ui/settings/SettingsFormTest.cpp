@@ -99,6 +99,8 @@ TEST_F(SettingsFormTest, FormStandsAtItsPositions)
     EXPECT_EQ(button("flareMinus")->geometry(), QRect(0, 0, 32, 24));
     EXPECT_EQ(button("flarePlus")->geometry(), QRect(158, 0, 32, 24));
     EXPECT_EQ(button("flareMinus")->text(), QStringLiteral("\u2212"));
+    EXPECT_EQ(settings.resetShapeButton->text(), QStringLiteral("Reset shape && alignment"))
+        << "shown as a single ampersand, not as a shortcut mark";
 }
 
 TEST_F(SettingsFormTest, FreshPreferencesShowTheDefaults)
