@@ -3,90 +3,51 @@
 #include "tests/support/TempDir.h"
 
 #include <QDir>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Sets XDG_RUNTIME_DIR for one test and puts the old value back.
-class RuntimeDirGuard
+// What locate() says with XDG_RUNTIME_DIR set to value for the call.
+RuntimeFolder::Result locateWith(const std::string& value)
 {
-public:
-    explicit RuntimeDirGuard(const std::string& value)
-    {
-        if (const char* old = std::getenv("XDG_RUNTIME_DIR"))
-            m_old = old;
-        setenv("XDG_RUNTIME_DIR", value.c_str(), 1);
-    }
-    ~RuntimeDirGuard()
-    {
-        if (m_old)
-            setenv("XDG_RUNTIME_DIR", m_old->c_str(), 1);
-        else
-            unsetenv("XDG_RUNTIME_DIR");
-    }
-    RuntimeDirGuard(const RuntimeDirGuard&) = delete;
-    RuntimeDirGuard& operator=(const RuntimeDirGuard&) = delete;
+    const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(value));
+    RuntimeFolder::Result result = RuntimeFolder::locate();
+    old.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", old);
+    return result;
+}
 
-private:
-    std::optional<std::string> m_old;
-};
+bool says(const QString& error, const char* text)
+{
+    return error.contains(QLatin1String(text));
+}
 
 } // namespace
 
-TEST(RuntimeFolderTest, UsesThePrivateSessionFolder)
+TEST(RuntimeFolderTest, UsesOnlyAFolderOfThisUserClosedToOthers)
 {
     TempDir dir;
     chmod(dir.path().c_str(), 0700);
-    const RuntimeDirGuard guard(dir.path());
-    const RuntimeFolder::Result result = RuntimeFolder::locate();
-    EXPECT_EQ(result.path, QString::fromStdString(dir.path()));
-    EXPECT_EQ(result.error, QString());
-}
-
-TEST(RuntimeFolderTest, RefusesAFolderOthersCanReachOrThatIsMissing)
-{
-    TempDir dir;
+    EXPECT_EQ(locateWith(dir.path()).path, QString::fromStdString(dir.path()));
     chmod(dir.path().c_str(), 0755);
-    {
-        const RuntimeDirGuard guard(dir.path());
-        const RuntimeFolder::Result open = RuntimeFolder::locate();
-        EXPECT_TRUE(open.path.isEmpty());
-        EXPECT_TRUE(open.error.contains(QStringLiteral("(XDG_RUNTIME_DIR) is open to other users (mode 0755)")))
-            << open.error.toStdString();
-    }
-    const RuntimeDirGuard missing(dir.path() + "/gone");
-    EXPECT_TRUE(RuntimeFolder::locate().error.contains(QStringLiteral("cannot be used: No such file or directory")));
-}
+    const QString open = locateWith(dir.path()).error;
+    EXPECT_TRUE(says(open, "(XDG_RUNTIME_DIR) is open to other users (mode 0755)")) << open.toStdString();
+    EXPECT_TRUE(says(locateWith(dir.path() + "/gone").error, "cannot be used: No such file or directory"));
 
-TEST(RuntimeFolderTest, RefusesAnotherUsersFolderAndALinkInTheFallback)
-{
-    TempDir dir;
     const std::string theirs = dir.mkdir("theirs");
     chmod(theirs.c_str(), 0700);
-    if (getuid() == 0) {
-        ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
-        EXPECT_TRUE(RuntimeFolder::check(QString::fromStdString(theirs), "XDG_RUNTIME_DIR", false)
-                        .contains(QStringLiteral("belongs to user 65534, not to you (user 0)")));
+    if (getuid() == 0 && chown(theirs.c_str(), 65534, 65534) == 0) {
+        EXPECT_TRUE(says(locateWith(theirs).error, "belongs to user 65534, not to you (user 0)"));
     }
-    const std::string mine = dir.mkdir("mine");
-    chmod(mine.c_str(), 0700);
-    const std::string link = dir.path() + "/link";
-    ASSERT_EQ(symlink(mine.c_str(), link.c_str()), 0);
-    EXPECT_EQ(RuntimeFolder::check(QString::fromStdString(link), "XDG_RUNTIME_DIR", false), QString());
-    EXPECT_TRUE(RuntimeFolder::check(QString::fromStdString(link), "fallback", true)
-                    .contains(QStringLiteral("is a symbolic link")));
 }
 
-TEST(RuntimeFolderTest, WithoutASessionFolderMakesItsOwnPrivateOne)
+TEST(RuntimeFolderTest, WithoutASessionFolderMakesItsOwnAndRefusesALinkThere)
 {
     const QString own = QStringLiteral("/tmp/korvel-runtime-%1").arg(getuid());
     const bool existed = QDir(own).exists();
-    const RuntimeDirGuard relative("relative/is/ignored");
-    const RuntimeFolder::Result result = RuntimeFolder::locate();
-    EXPECT_EQ(result.path, own);
+    EXPECT_EQ(locateWith("relative/is/ignored").path, own);
     struct stat st
     {
     };
@@ -94,4 +55,11 @@ TEST(RuntimeFolderTest, WithoutASessionFolderMakesItsOwnPrivateOne)
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     if (!existed)
         QDir().rmdir(own);
+
+    TempDir dir;
+    const std::string link = dir.path() + "/link";
+    ASSERT_EQ(symlink(dir.mkdir("mine").c_str(), link.c_str()), 0);
+    chmod((dir.path() + "/mine").c_str(), 0700);
+    EXPECT_EQ(RuntimeFolder::check(QString::fromStdString(link), "XDG_RUNTIME_DIR", false), QString());
+    EXPECT_TRUE(says(RuntimeFolder::check(QString::fromStdString(link), "fallback", true), "is a symbolic link"));
 }
