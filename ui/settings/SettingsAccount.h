@@ -26,6 +26,4 @@ struct SettingsAccount
     std::function<void(const Stats&, std::function<void(std::optional<QString> errorText)>)> syncNow;
     /// Hands over the callback the account runs, from any thread, after every change of the session.
     std::function<void(std::function<void()> sessionChanged)> subscribe;
-
-    bool connected() const { return static_cast<bool>(session); }
 };
