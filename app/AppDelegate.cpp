@@ -11,6 +11,7 @@
 #include "ui/notch/NotchContentView.h"
 #include "ui/notch/NotchController.h"
 #include "ui/notch/NotchPanel.h"
+#include "ui/settings/SettingsWindowController.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -31,6 +32,15 @@ bool streakAtRisk(const Stats& s)
     return Prefs::streakProtection() && !s.codedToday && s.streakCurrent > 0;
 }
 
+// Only what the sign-in flow's redirect can look like; the arguments come from outside the process.
+std::optional<QUrl> callbackURL(const QString& argument)
+{
+    const QUrl url(argument, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme() != QLatin1String("korvel") || url.host() != QLatin1String("auth"))
+        return std::nullopt;
+    return url;
+}
+
 } // namespace
 
 AppEnvironment AppEnvironment::standard(bool debugLogging)
@@ -49,6 +59,7 @@ AppEnvironment AppEnvironment::standard(bool debugLogging)
 
 AppDelegate::AppDelegate(AppEnvironment environment)
     : m_env(std::move(environment)), m_notch(std::make_unique<NotchController>()),
+      m_settings(std::make_unique<SettingsWindowController>()),
       m_pipeline(
           m_env.build, [this](const RefreshResult& result) { refreshed(result); }, m_env.flush)
 {
@@ -73,7 +84,7 @@ void AppDelegate::launch()
     buildTrayIcon();
     buildMenu();
     wireNotch();
-    // The settings window and the sign-in callback are wired here, once they exist.
+    wireSettings();
     if (const auto cached = m_env.loadCachedStats())
         apply(*cached);
     if (Prefs::flag(PrefKey::NotchHidden))
@@ -131,6 +142,35 @@ void AppDelegate::present()
     m_notch->computeGeometry();
     if (!content->expanded)
         m_notch->panel()->setGeometry(m_notch->frameFor(false));
+}
+
+void AppDelegate::openSettings()
+{
+    m_settings->refreshControls();
+    m_settings->refreshAccountUI();
+    m_settings->centreWindow();
+    QWidget* window = m_settings->window();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void AppDelegate::settingsChanged()
+{
+    applyLive();
+    m_notch->relayout();
+    const bool hidden = Prefs::flag(PrefKey::NotchHidden);
+    m_notch->setHidden(hidden);
+    m_hideNotch->setChecked(hidden);
+}
+
+void AppDelegate::handleArguments(const QStringList& args)
+{
+    for (const QString& argument : args) {
+        const std::optional<QUrl> url = callbackURL(argument);
+        if (url && m_env.handleCallbackURL)
+            m_env.handleCallbackURL(*url);
+    }
 }
 
 void AppDelegate::toggleProtection()
@@ -191,7 +231,8 @@ void AppDelegate::buildMenu()
     menu->addAction(m_protect);
     m_hideNotch->setChecked(Prefs::flag(PrefKey::NotchHidden));
     menu->addAction(m_hideNotch);
-    // "Settings…" follows here once the settings window exists.
+    menu->addAction(QStringLiteral("Settings\u2026"), QKeySequence(QStringLiteral("Ctrl+,")), this,
+                    &AppDelegate::openSettings);
     menu->addSeparator();
     menu->addAction(QStringLiteral("Quit Korvel"), QKeySequence(QStringLiteral("Ctrl+Q")), this, &AppDelegate::quit);
     if (m_tray)
@@ -222,6 +263,14 @@ void AppDelegate::wireNotch()
         applyLive();
     });
     m_notch->setOnContextMenu([this](QPoint at) { m_menu->popup(at); });
+    m_notch->setOnConfigure([this](QWidget*) { openSettings(); });
+}
+
+void AppDelegate::wireSettings()
+{
+    m_settings->onChange = [this] { settingsChanged(); };
+    m_settings->statsProvider = [this] { return m_stats; };
+    m_settings->setAccount(m_env.account);
 }
 
 void AppDelegate::logRefresh(const RefreshResult& result) const

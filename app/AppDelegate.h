@@ -3,17 +3,20 @@
 #include "app/DirWatcher.h"
 #include "app/RefreshPipeline.h"
 #include "core/Stats.h"
+#include "ui/settings/SettingsAccount.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class NotchController;
+class SettingsWindowController;
 
 /// What the running application reads and writes outside itself, so that tests can stand in for it.
 struct AppEnvironment
@@ -32,6 +35,11 @@ struct AppEnvironment
     /// Writes one "[korvel] refresh @ ..." line per refresh to standard error.
     bool debugLogging = false;
     int refreshIntervalMs = 5000;
+    /// Completes sign-in from a "korvel://auth" callback URL that a later start handed over or that came on the
+    /// command line; callback URLs are dropped while it is empty.
+    std::function<void(const QUrl&)> handleCallbackURL;
+    /// The account behind the settings window's account section; not connected while empty.
+    SettingsAccount account;
 
     /// The real one: default log locations, the data directory, the user's desktop.
     static AppEnvironment standard(bool debugLogging);
@@ -56,6 +64,13 @@ public:
     /// Re-presents the stored record after a preference change.
     void applyLive();
 
+    /// Shows the settings window, its controls and account section refreshed first.
+    void openSettings();
+    /// After a change in the settings window: re-presents the record and lays the overlay out again at once.
+    void settingsChanged();
+    /// Passes each "korvel://auth" callback URL among args to the handler; every other argument is ignored.
+    void handleArguments(const QStringList& args);
+
     void toggleProtection();
     void toggleHideNotch();
     void saveCard();
@@ -65,6 +80,7 @@ public:
     const std::optional<Stats>& stats() const { return m_stats; }
     QMenu* menu() const { return m_menu.get(); }
     NotchController* notch() const { return m_notch.get(); }
+    SettingsWindowController* settings() const { return m_settings.get(); }
     QString headerTitle() const { return m_header->text(); }
     bool isRefreshing() const { return m_pipeline.isRefreshing(); }
     const RefreshPipeline& pipeline() const { return m_pipeline; }
@@ -73,12 +89,14 @@ private:
     void buildMenu();
     void buildTrayIcon();
     void wireNotch();
+    void wireSettings();
     void present();
     void refreshed(const RefreshResult& result);
     void logRefresh(const RefreshResult& result) const;
 
     AppEnvironment m_env;
     std::unique_ptr<NotchController> m_notch;
+    std::unique_ptr<SettingsWindowController> m_settings;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::optional<Stats> m_stats;

@@ -2,6 +2,7 @@
 
 #include "app/AccountWiring.h"
 #include "app/AppDelegate.h"
+#include "app/RuntimeFolder.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 
@@ -45,6 +46,11 @@ bool wantsDebugLogging(int argc, char** argv)
 
 int runApplication(int argc, char** argv)
 {
+    return runApplication(argc, argv, AppEnvironment::standard);
+}
+
+int runApplication(int argc, char** argv, const std::function<AppEnvironment(bool debugLogging)>& makeEnvironment)
+{
     if (!chooseDisplay())
         return 1;
     const bool debug = wantsDebugLogging(argc, argv);
@@ -57,15 +63,32 @@ int runApplication(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Korvel"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    SingleInstance instance;
-    if (instance.handOff(QApplication::arguments()))
+    const RuntimeFolder::Result folder = RuntimeFolder::locate();
+    if (folder.path.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(folder.error));
+        return 1;
+    }
+    SingleInstance instance(folder.path);
+    switch (instance.start(QApplication::arguments())) {
+    case SingleInstance::Outcome::HandedOver:
         return 0;
-    instance.listen();
+    case SingleInstance::Outcome::Failed:
+        std::fprintf(stderr, "%s\n", qPrintable(instance.error()));
+        return 1;
+    case SingleInstance::Outcome::First:
+        // Korvel still runs; only the hand-over from later starts is lost, and the user should know.
+        if (!instance.error().isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(instance.error()));
+        break;
+    }
 
     TerminationSignals termination;
     AccountWiring::install(debug);
-    AppDelegate delegate(AppEnvironment::standard(debug));
+    AppDelegate delegate(makeEnvironment(debug));
     QObject::connect(&termination, &TerminationSignals::received, &delegate, &AppDelegate::quit);
     delegate.launch();
+    // Hand-overs wait in the socket's queue until the event loop runs, so none is lost before this point.
+    instance.onMessage = [&delegate](const QStringList& args) { delegate.handleArguments(args); };
+    delegate.handleArguments(QApplication::arguments());
     return app.exec();
 }

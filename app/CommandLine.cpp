@@ -4,6 +4,7 @@
 #include "app/DebugRenders.h"
 #include "app/StatsReport.h"
 #include "app/SyncDryRun.h"
+#include "app/Usage.h"
 
 #include <algorithm>
 
@@ -19,6 +20,8 @@ struct FlagRow
 
 // clang-format off
 constexpr FlagRow kFlags[] = {
+    {"--help",         Command::Help,        nullptr},
+    {"--version",      Command::Version,     nullptr},
     {"--bench",        Command::Bench,       nullptr},
     {"--stats",        Command::Stats,       nullptr},
     {"--card",         Command::Card,        "/tmp/korvel-card.png"},
@@ -59,6 +62,12 @@ Invocation parse(const std::vector<std::string>& args)
 int run(const Invocation& invocation, std::ostream& out, std::ostream& err)
 {
     switch (invocation.command) {
+    case Command::Help:
+        Usage::printHelp(out);
+        break;
+    case Command::Version:
+        Usage::printVersion(out);
+        break;
     case Command::Bench:
         StatsReport::printBench(out);
         break;

@@ -7,6 +7,8 @@
 
 /// The one command a command line asks for; the first flag of this list found anywhere on the line wins.
 enum class Command {
+    Help,
+    Version,
     Bench,
     Stats,
     Card,

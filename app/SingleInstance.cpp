@@ -1,10 +1,25 @@
 #include "app/SingleInstance.h"
 
-#include <QDataStream>
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QLocalSocket>
+#include <QThread>
+#include <QtEndian>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
-SingleInstance::SingleInstance(QString name) : m_name(std::move(name))
+namespace {
+
+constexpr int kHeaderBytes = 4;
+constexpr char kAck = 'k';
+constexpr int kRetryMs = 50;
+
+} // namespace
+
+SingleInstance::SingleInstance(QString folder, int patienceMs) : m_folder(std::move(folder)), m_patienceMs(patienceMs)
 {
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server.nextPendingConnection())
@@ -12,45 +27,135 @@ SingleInstance::SingleInstance(QString name) : m_name(std::move(name))
     });
 }
 
-QString SingleInstance::defaultName()
+SingleInstance::~SingleInstance()
 {
-    return QStringLiteral("korvel-%1").arg(getuid());
+    if (m_lockFd >= 0)
+        close(m_lockFd);
 }
 
-bool SingleInstance::handOff(const QStringList& args) const
+QString SingleInstance::socketPath() const
 {
-    QLocalSocket socket;
-    socket.connectToServer(m_name);
-    if (!socket.waitForConnected(1000))
+    return m_folder + QStringLiteral("/korvel.sock");
+}
+
+QString SingleInstance::lockPath() const
+{
+    return m_folder + QStringLiteral("/korvel.lock");
+}
+
+SingleInstance::Outcome SingleInstance::start(const QStringList& args)
+{
+    m_error.clear();
+    if (takeLock()) {
+        listen();
+        return Outcome::First;
+    }
+    if (!m_error.isEmpty())
+        return Outcome::Failed;
+    return handOff(args) ? Outcome::HandedOver : Outcome::Failed;
+}
+
+bool SingleInstance::takeLock()
+{
+    // Held until this process ends (the kernel drops it even after a crash), so exactly one start can be first.
+    m_lockFd = open(QFile::encodeName(lockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_lockFd < 0) {
+        m_error = QStringLiteral("korvel: cannot open %1: %2").arg(lockPath(), QString::fromLocal8Bit(strerror(errno)));
         return false;
-    QByteArray message;
-    QDataStream stream(&message, QIODevice::WriteOnly);
-    stream << args;
-    socket.write(message);
-    socket.waitForBytesWritten(1000);
-    socket.disconnectFromServer();
-    return true;
+    }
+    if (flock(m_lockFd, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    const int cause = errno;
+    close(m_lockFd);
+    m_lockFd = -1;
+    if (cause != EWOULDBLOCK)
+        m_error = QStringLiteral("korvel: cannot lock %1: %2").arg(lockPath(), QString::fromLocal8Bit(strerror(cause)));
+    return false;
 }
 
 bool SingleInstance::listen()
 {
-    // A socket left by a crashed instance would block the name; nobody answered on it, so it is stale.
-    QLocalServer::removeServer(m_name);
+    // Only the lock holder gets here, so a socket left behind is stale: nobody else can be serving on it.
+    QLocalServer::removeServer(socketPath());
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    return m_server.listen(m_name);
+    if (m_server.listen(socketPath()))
+        return true;
+    m_error = QStringLiteral("korvel: cannot listen on %1: %2; a later start cannot hand its arguments (a sign-in "
+                             "callback) to this one")
+                  .arg(socketPath(), m_server.errorString());
+    return false;
+}
+
+bool SingleInstance::handOff(const QStringList& args)
+{
+    // The running instance may still be on its way to listening: try again until the patience runs out.
+    const QDeadlineTimer deadline(m_patienceMs);
+    const QByteArray message = encode(args);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath());
+        if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
+            QThread::msleep(kRetryMs);
+            continue;
+        }
+        socket.write(message);
+        // Its answer says the arguments arrived, not merely that they were written.
+        if (socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime())) &&
+            socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())) &&
+            socket.read(1) == QByteArray(1, kAck))
+            return true;
+        break;
+    }
+    m_error = QStringLiteral("korvel: another Korvel holds %1 but did not take the arguments on %2 within %3 s")
+                  .arg(lockPath(), socketPath())
+                  .arg(m_patienceMs / 1000.0);
+    return false;
 }
 
 void SingleInstance::receive(QLocalSocket* socket)
 {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-        QDataStream in(socket);
-        in.startTransaction();
-        QStringList args;
-        in >> args;
-        if (!in.commitTransaction())
+        const Decoded message = decode(socket->peek(socket->bytesAvailable()));
+        if (message.state == Decoded::Invalid)
+            socket->abort();
+        if (message.state != Decoded::Complete)
             return;
+        socket->readAll();
+        socket->write(QByteArray(1, kAck));
+        socket->disconnectFromServer();
         if (onMessage)
-            onMessage(args);
+            onMessage(message.args);
     });
+}
+
+QByteArray SingleInstance::encode(const QStringList& args)
+{
+    QByteArray payload;
+    for (const QString& arg : args)
+        payload += arg.toUtf8() + '\0';
+    QByteArray message(kHeaderBytes, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(payload.size()), message.data());
+    return message + payload;
+}
+
+SingleInstance::Decoded SingleInstance::decode(const QByteArray& bytes)
+{
+    if (bytes.size() < kHeaderBytes)
+        return {Decoded::Partial, {}};
+    const qsizetype length = qFromBigEndian<quint32>(bytes.constData());
+    if (length > maxMessageBytes || bytes.size() > kHeaderBytes + length)
+        return {Decoded::Invalid, {}};
+    if (bytes.size() < kHeaderBytes + length)
+        return {Decoded::Partial, {}};
+    const QByteArray payload = bytes.mid(kHeaderBytes);
+    if (!payload.isEmpty() && !payload.endsWith('\0'))
+        return {Decoded::Invalid, {}};
+    QStringList args;
+    for (qsizetype from = 0; from < payload.size();) {
+        const qsizetype end = payload.indexOf('\0', from);
+        args << QString::fromUtf8(payload.mid(from, end - from));
+        from = end + 1;
+    }
+    return {Decoded::Complete, args};
 }

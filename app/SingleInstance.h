@@ -1,34 +1,70 @@
 #pragma once
 
+#include <QByteArray>
 #include <QLocalServer>
 #include <QObject>
 #include <QStringList>
 #include <functional>
 
-/// One running application per user. The first instance listens on a local socket; a later start hands its
-/// arguments to it (a sign-in callback, say) and leaves.
+class QLocalSocket;
+
+/// One running application per user. The first start holds a lock file in the user's private runtime folder for its
+/// whole life and listens on a socket beside it; a later start finds the lock taken and hands its arguments over that
+/// socket (a sign-in callback, say), waits for the running one to confirm, and leaves.
 class SingleInstance : public QObject
 {
     Q_OBJECT
 
 public:
-    /// name defaults to one per user.
-    explicit SingleInstance(QString name = defaultName());
+    enum class Outcome {
+        /// This is the running instance now (see listenError).
+        First,
+        /// The running instance took the arguments.
+        HandedOver,
+        /// Neither; error() says why.
+        Failed,
+    };
 
-    /// True when an instance is already running; it has then received args.
-    bool handOff(const QStringList& args) const;
+    /// folder: a private folder of this user (RuntimeFolder::locate).
+    explicit SingleInstance(QString folder, int patienceMs = 5000);
+    ~SingleInstance() override;
 
-    /// Becomes the running instance; false when the socket cannot be created.
-    bool listen();
+    /// Becomes the running instance, or hands args to the one that is.
+    Outcome start(const QStringList& args);
+    /// Why start() failed, or, after First, why this instance cannot be reached (then later starts cannot hand
+    /// anything over); empty otherwise.
+    const QString& error() const { return m_error; }
+
+    QString socketPath() const;
+    QString lockPath() const;
 
     /// Arguments handed over by later starts.
     std::function<void(const QStringList&)> onMessage;
 
-    static QString defaultName();
+    /// What the bytes received so far hold.
+    struct Decoded
+    {
+        enum State { Partial, Complete, Invalid } state;
+        QStringList args;
+    };
+
+    /// The wire form: a 4-byte big-endian length, then the arguments in UTF-8, each ended by a NUL byte.
+    static QByteArray encode(const QStringList& args);
+    /// Oversized messages, trailing bytes and a payload not ended by NUL are invalid.
+    static Decoded decode(const QByteArray& bytes);
+
+    /// Largest message accepted; arguments and a callback URL fit many times over.
+    static constexpr int maxMessageBytes = 64 * 1024;
 
 private:
+    bool takeLock();
+    bool listen();
+    bool handOff(const QStringList& args);
     void receive(QLocalSocket* socket);
 
-    QString m_name;
+    QString m_folder;
+    int m_patienceMs;
+    int m_lockFd = -1;
+    QString m_error;
     QLocalServer m_server;
 };

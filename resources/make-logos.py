@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Writes the two pixel-art logo images (korvel-logo.png, korvel-logo-white.png) into resources/images.
+"""Writes the two pixel-art logo images (korvel-logo.png, korvel-logo-white.png) into resources/images, and the
+application icon (the coloured logo at 48, 128 and 256 pixels, and as SVG) into resources/icons/hicolor.
 
 The mark is a 16 x 16 grid scaled to 64 x 64: a rounded block with a K cut out of it. The coloured logo is the
-cobalt block with a light K; the white one is the same silhouette in white on transparency, for the tray.
+cobalt block with a light K; the white one is the same silhouette in white on transparency, for the tray. The icons
+scale the same grid by whole numbers only, so every cell stays a crisp square.
 Run it again only to change the mark; the images are committed.
 """
 import os
@@ -30,13 +32,13 @@ MARK = [
 SCALE = 4
 
 
-def png(path, pixel):
-    size = len(MARK) * SCALE
+def png(path, pixel, scale=SCALE):
+    size = len(MARK) * scale
     rows = []
     for y in range(size):
         row = bytearray([0])
         for x in range(size):
-            row += bytes(pixel(MARK[y // SCALE][x // SCALE], x // SCALE, y // SCALE))
+            row += bytes(pixel(MARK[y // scale][x // scale], x // scale, y // scale))
         rows.append(bytes(row))
     raw = zlib.compress(b"".join(rows), 9)
 
@@ -60,6 +62,37 @@ def white(cell, x, y):
     return (255, 255, 255, 255) if cell == "#" else (0, 0, 0, 0)
 
 
-here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "images")
+def svg(path, pixel):
+    # One rectangle per run of equal cells in a row; crispEdges keeps the cells sharp at any size.
+    cells = len(MARK)
+    rects = []
+    for y in range(cells):
+        x = 0
+        while x < cells:
+            colour = pixel(MARK[y][x], x, y)
+            end = x
+            while end + 1 < cells and pixel(MARK[y][end + 1], end + 1, y) == colour:
+                end += 1
+            if colour[3]:
+                rects.append('<rect x="%d" y="%d" width="%d" height="1" fill="#%02X%02X%02X"/>'
+                             % (x, y, end - x + 1, *colour[:3]))
+            x = end + 1
+    with open(path, "w") as out:
+        out.write('<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 %d %d" '
+                  'shape-rendering="crispEdges">\n' % (cells, cells))
+        out.write("\n".join(rects) + "\n</svg>\n")
+
+
+resources = os.path.dirname(os.path.abspath(__file__))
+here = os.path.join(resources, "images")
 png(os.path.join(here, "korvel-logo.png"), coloured)
 png(os.path.join(here, "korvel-logo-white.png"), white)
+
+icons = os.path.join(resources, "icons", "hicolor")
+for size in (48, 128, 256):
+    folder = os.path.join(icons, "%dx%d" % (size, size), "apps")
+    os.makedirs(folder, exist_ok=True)
+    png(os.path.join(folder, "korvel.png"), coloured, size // len(MARK))
+scalable = os.path.join(icons, "scalable", "apps")
+os.makedirs(scalable, exist_ok=True)
+svg(os.path.join(scalable, "korvel.svg"), coloured)

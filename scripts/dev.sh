@@ -10,10 +10,12 @@ cd "$root"
 
 packages=(g++ cmake ninja-build pkg-config tzdata libsimdjson-dev libgtest-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core qtkeychain-qt6-dev libpq-dev
-    libsecret-1-0)
+    libsecret-1-0 libsqlite3-dev)
 # Only for the tests: an X server with a compositor, pointer control and screenshots for the overlay test; a
-# session bus with gnome-keyring for the keyring test; PostgreSQL for the leaderboard table and the test backend.
-test_packages=(xvfb xauth x11-xserver-utils xdotool xcompmgr imagemagick trayer dbus gnome-keyring postgresql)
+# session bus with gnome-keyring for the keyring test; PostgreSQL for the leaderboard table and the test backend;
+# the validators of the installed desktop entry and AppStream metadata.
+test_packages=(xvfb xauth x11-xserver-utils xdotool xcompmgr imagemagick trayer dbus gnome-keyring postgresql
+    desktop-file-utils appstream)
 font_package=@proj-airi/font-departure-mono@0.10.2
 
 as_root() {

@@ -6,8 +6,12 @@
 #include "tests/support/TempDir.h"
 #include "ui/notch/NotchContentView.h"
 #include "ui/notch/NotchController.h"
+#include "ui/notch/NotchPanel.h"
+#include "ui/settings/SettingsWindowController.h"
 
 #include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -83,9 +87,11 @@ TEST_F(AppDelegateTest, MenuHasItsEntriesInOrderWithCheckMarks)
 {
     AppDelegate app(environment());
     app.launch();
-    EXPECT_EQ(menuTitles(*app.menu()), (QStringList{"Korvel", "-", "Save card to Desktop", "Refresh now",
-                                                    "Streak protection", "Hide notch", "-", "Quit Korvel"}));
+    EXPECT_EQ(menuTitles(*app.menu()),
+              (QStringList{"Korvel", "-", "Save card to Desktop", "Refresh now", "Streak protection", "Hide notch",
+                           "Settings\u2026", "-", "Quit Korvel"}));
     const auto actions = app.menu()->actions();
+    EXPECT_EQ(actions[6]->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
     EXPECT_FALSE(actions[0]->isEnabled());
     EXPECT_TRUE(actions[4]->isChecked()) << "streak protection is on by default";
     EXPECT_FALSE(actions[5]->isChecked());
@@ -159,4 +165,64 @@ TEST_F(AppDelegateTest, CyclingTheWingSevenTimesComesBackToTheStart)
     for (int i = 0; i < 7; ++i)
         content->onCycle();
     EXPECT_EQ(Prefs::wingStat(), 3);
+}
+
+TEST_F(AppDelegateTest, MenuAndConfigureButtonOpenTheSettingsRefreshedFirst)
+{
+    AppEnvironment env = environment();
+    std::optional<SignedInUser> user;
+    env.account.session = [&] { return user; };
+    AppDelegate app(std::move(env));
+    app.launch();
+    SettingsWindowController* settings = app.settings();
+    Prefs::setReal(PrefKey::NotchFlare, 21);
+    user = SignedInUser{QStringLiteral("ada@example.com")};
+    app.menu()->actions()[6]->trigger();
+    EXPECT_TRUE(settings->window()->isVisible());
+    EXPECT_EQ(settings->flareLabel->text(), QStringLiteral("21"));
+    EXPECT_EQ(settings->accountStatusLabel->text(), QStringLiteral("Signed in as ada@example.com"));
+
+    settings->window()->close();
+    Prefs::setReal(PrefKey::NotchFlare, 25);
+    app.notch()->content()->configureBtn->click();
+    EXPECT_TRUE(settings->window()->isVisible()) << "closing only hid it";
+    EXPECT_EQ(settings->flareLabel->text(), QStringLiteral("25"));
+    app.apply(sample(10, 1, 1));
+    EXPECT_EQ(settings->statsProvider()->linesAdded, 10);
+}
+
+TEST_F(AppDelegateTest, ChangingTheFlareRelaysOutTheOverlayAtOnceInEitherState)
+{
+    AppDelegate app(environment());
+    app.launch();
+    NotchController* notch = app.notch();
+    auto* flarePlus = app.settings()->contentView()->findChild<QPushButton*>(QStringLiteral("flarePlus"));
+    const int collapsedWidth = notch->panel()->width();
+    flarePlus->click();
+    EXPECT_EQ(notch->panel()->width(), collapsedWidth + 4) << "flare 13 instead of 11 on both sides";
+
+    notch->content()->onExpandChange(true);
+    flarePlus->click();
+    EXPECT_FALSE(notch->animating()) << "the resize to the old frame would undo the change";
+    EXPECT_TRUE(notch->content()->expanded);
+    EXPECT_EQ(notch->panel()->geometry(), notch->frameFor(true));
+    EXPECT_EQ(notch->panel()->width(), 460 + 2 * 15);
+
+    Prefs::setFlag(PrefKey::NotchHidden, true);
+    flarePlus->click();
+    EXPECT_TRUE(notch->hidden());
+    EXPECT_TRUE(app.menu()->actions()[5]->isChecked());
+}
+
+TEST_F(AppDelegateTest, OnlySignInCallbackURLsReachTheHandler)
+{
+    AppEnvironment env = environment();
+    QStringList received;
+    env.handleCallbackURL = [&](const QUrl& url) { received << url.toString(); };
+    AppDelegate app(std::move(env));
+    app.handleArguments({"/usr/bin/korvel", "--debug", "korvel://auth#access_token=a&expires_in=60", "korvel://auth",
+                         "https://example.com/auth#access_token=a", "korvel://evil#access_token=a", "korvel:auth",
+                         "KORVEL://AUTH#x", "korvel://auth:99999999#x", "", "%%"});
+    EXPECT_EQ(received,
+              (QStringList{"korvel://auth#access_token=a&expires_in=60", "korvel://auth", "korvel://auth#x"}));
 }

@@ -85,7 +85,7 @@ TEST(CodexCommandTest, HigherFlagsWinAndUnknownArgumentsStartTheApplication)
 {
     TempDir home;
     // Without a display the application cannot start, and says so instead of aborting.
-    const auto app = korvel(home, {"--help"});
+    const auto app = korvel(home, {"--verbose"});
     EXPECT_EQ(app.status, 1);
     EXPECT_EQ(app.out, "");
     EXPECT_NE(app.err.find("no display found"), std::string::npos) << app.err;

@@ -21,12 +21,16 @@ TEST(CommandLineTest, FlagsArePickedByPrecedenceNotPosition)
     EXPECT_EQ(parse({"--sync-dry-run"}).command, Command::SyncDryRun);
     EXPECT_EQ(parse({"--notchcorner", "--notchview"}).command, Command::NotchView);
     EXPECT_EQ(parse({"--sprites", "--notchcorner"}).command, Command::Sprites);
+    EXPECT_EQ(parse({"--stats", "--help"}).command, Command::Help);
+    EXPECT_EQ(parse({"--version", "--bench"}).command, Command::Version);
+    EXPECT_EQ(parse({"--version", "--help"}).command, Command::Help);
 }
 
 TEST(CommandLineTest, AnythingElseStartsTheApplication)
 {
     EXPECT_EQ(parse({}).command, Command::Application);
-    EXPECT_EQ(parse({"--help"}).command, Command::Application);
+    EXPECT_EQ(parse({"--helpme"}).command, Command::Application);
+    EXPECT_EQ(parse({"-h"}).command, Command::Application);
     EXPECT_EQ(parse({"--STATS"}).command, Command::Application);
     EXPECT_EQ(parse({"--stats-dir", "/x"}).command, Command::Application);
     EXPECT_EQ(parse({"--stats=1"}).command, Command::Application);

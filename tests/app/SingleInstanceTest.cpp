@@ -1,19 +1,97 @@
 #include "app/SingleInstance.h"
 
+#include "tests/support/TempDir.h"
+
+#include <QFile>
+#include <QLocalSocket>
 #include <QTest>
+#include <future>
 #include <gtest/gtest.h>
 
-TEST(SingleInstanceTest, ALaterStartHandsItsArgumentsToTheRunningOne)
-{
-    const QString name = QStringLiteral("korvel-test-%1").arg(QCoreApplication::applicationPid());
-    SingleInstance first(name);
-    EXPECT_FALSE(first.handOff({QStringLiteral("korvel")})) << "nobody is running yet";
-    ASSERT_TRUE(first.listen());
-    QStringList received;
-    first.onMessage = [&](const QStringList& args) { received = args; };
+namespace {
 
-    const SingleInstance second(name);
-    EXPECT_TRUE(second.handOff({QStringLiteral("korvel"), QStringLiteral("korvel://auth#token")}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 3000));
-    EXPECT_EQ(received, (QStringList{QStringLiteral("korvel"), QStringLiteral("korvel://auth#token")}));
+using Outcome = SingleInstance::Outcome;
+
+QString folderOf(const TempDir& dir)
+{
+    return QString::fromStdString(dir.path());
+}
+
+// A later start runs in its own thread: it blocks until the running instance, served by this thread's event loop,
+// confirms.
+std::future<Outcome> startLater(const QString& folder, const QStringList& args, int patienceMs = 5000)
+{
+    return std::async(std::launch::async, [=] { return SingleInstance(folder, patienceMs).start(args); });
+}
+
+Outcome await(std::future<Outcome>& later)
+{
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
+    return later.get();
+}
+
+} // namespace
+
+TEST(SingleInstanceTest, FirstStartHoldsTheFolderAndLaterStartsHandTheirArgumentsOver)
+{
+    TempDir dir;
+    dir.write("korvel.sock", "left behind by a crash");
+    SingleInstance first(folderOf(dir));
+    ASSERT_EQ(first.start({QStringLiteral("korvel")}), Outcome::First);
+    EXPECT_EQ(first.error(), QString()) << "a stale socket is replaced";
+    QList<QStringList> received;
+    first.onMessage = [&](const QStringList& args) { received << args; };
+
+    for (const QStringList& args : {QStringList{"korvel", "korvel://auth#token=\u00e9"}, QStringList{}}) {
+        auto later = startLater(folderOf(dir), args);
+        EXPECT_EQ(await(later), Outcome::HandedOver);
+    }
+    EXPECT_EQ(received, (QList<QStringList>{{"korvel", "korvel://auth#token=\u00e9"}, {}}));
+}
+
+TEST(SingleInstanceTest, GarbageOnTheSocketIsDroppedAndServingGoesOn)
+{
+    TempDir dir;
+    SingleInstance first(folderOf(dir));
+    ASSERT_EQ(first.start({}), Outcome::First);
+    int messages = 0;
+    first.onMessage = [&](const QStringList&) { ++messages; };
+
+    QLocalSocket oversized;
+    oversized.connectToServer(first.socketPath());
+    ASSERT_TRUE(oversized.waitForConnected(1000));
+    oversized.write(QByteArray("\xff\xff\xff\xff", 4) + QByteArray(100, 'x'));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return oversized.state() == QLocalSocket::UnconnectedState; }, 5000));
+
+    auto later = startLater(folderOf(dir), {QStringLiteral("korvel://auth")});
+    EXPECT_EQ(await(later), Outcome::HandedOver);
+    EXPECT_EQ(messages, 1);
+}
+
+TEST(SingleInstanceTest, WireFormRejectsWhatItCannotTrust)
+{
+    const QByteArray message = SingleInstance::encode({QStringLiteral("a"), QString(), QStringLiteral("b c")});
+    EXPECT_EQ(message.toHex(), QByteArray("0000000761000062206300"));
+    const auto whole = SingleInstance::decode(message);
+    EXPECT_EQ(whole.state, SingleInstance::Decoded::Complete);
+    EXPECT_EQ(whole.args, (QStringList{"a", "", "b c"}));
+    EXPECT_EQ(SingleInstance::decode(message.left(7)).state, SingleInstance::Decoded::Partial);
+    // Trailing bytes, an argument without its end, a length over the limit.
+    for (const char* bad : {"000000076100006220630078", "0000000161", "00010001"})
+        EXPECT_EQ(SingleInstance::decode(QByteArray::fromHex(bad)).state, SingleInstance::Decoded::Invalid) << bad;
+}
+
+TEST(SingleInstanceTest, AFirstStartThatCannotListenSaysSoAndLaterStartsGiveUp)
+{
+    TempDir dir;
+    dir.write("korvel.sock/blocker", "a folder where the socket should go");
+    SingleInstance first(folderOf(dir));
+    ASSERT_EQ(first.start({}), Outcome::First);
+    EXPECT_TRUE(first.error().startsWith(QStringLiteral("korvel: cannot listen on ") + first.socketPath()))
+        << first.error().toStdString();
+
+    SingleInstance second(folderOf(dir), 300);
+    EXPECT_EQ(second.start({QStringLiteral("korvel://auth#x")}), Outcome::Failed);
+    EXPECT_TRUE(second.error().contains(QStringLiteral("did not take the arguments"))) << second.error().toStdString();
 }

@@ -7,6 +7,7 @@
 #include <QEasingCurve>
 #include <QPropertyAnimation>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -14,6 +15,9 @@ namespace {
 constexpr double kHousingWings = 110;
 constexpr double kMinCollapsedHeight = 20;
 constexpr int kAnimationMs = 260;
+// However the shape offsets are set, this much of the overlay stays on the screen, where it can be found and hovered.
+constexpr double kMinOnScreenWidth = 40;
+constexpr double kMinOnScreenHeight = 16;
 
 const ScreenGeometry* chooseScreen(const std::vector<ScreenGeometry>& screens)
 {
@@ -30,6 +34,20 @@ QEasingCurve easeOut()
     QEasingCurve curve(QEasingCurve::BezierSpline);
     curve.addCubicBezierSegment(QPointF(0, 0), QPointF(0.58, 1), QPointF(1, 1));
     return curve;
+}
+
+// A size that is not a number (a hand-edited preference) counts as the smallest one.
+double visibleSize(double size, double minimum, double screenSize)
+{
+    return std::isfinite(size) ? std::clamp(size, minimum, std::max(screenSize, minimum)) : minimum;
+}
+
+// At least the minimum width of the panel over the screen, whichever way the x offset pushes it.
+double visibleX(double x, double width, const QRectF& screen)
+{
+    if (!std::isfinite(x))
+        return screen.center().x() - width / 2;
+    return std::clamp(x, screen.left() - width + kMinOnScreenWidth, screen.right() - kMinOnScreenWidth);
 }
 
 } // namespace
@@ -87,6 +105,7 @@ void NotchController::computeGeometry()
     if (!screen)
         return;
     m_screenTop = screen->frame.top();
+    m_screenFrame = screen->frame;
     if (screen->auxiliaryTopLeft && screen->auxiliaryTopRight) {
         const double left = screen->auxiliaryTopLeft->right();
         const double right = screen->auxiliaryTopRight->left();
@@ -111,9 +130,25 @@ QRect NotchController::frameFor(bool expanded) const
             std::max(NotchContentView::collapsedH + static_cast<double>(Prefs::integer(PrefKey::NotchHeightOffset)),
                      kMinCollapsedHeight);
     }
-    const double width = base + 2 * flare;
-    const double x = m_notchCenterX - width / 2 + static_cast<double>(Prefs::integer(PrefKey::NotchXOffset));
+    double width = base + 2 * flare;
+    if (m_screenFrame) {
+        width = visibleSize(width, kMinOnScreenWidth, m_screenFrame->width());
+        height = visibleSize(height, kMinOnScreenHeight, m_screenFrame->height());
+    }
+    double x = m_notchCenterX - width / 2 + static_cast<double>(Prefs::integer(PrefKey::NotchXOffset));
+    if (m_screenFrame)
+        x = visibleX(x, width, *m_screenFrame);
     return QRect(qRound(x), qRound(m_screenTop), qRound(width), qRound(height));
+}
+
+void NotchController::relayout()
+{
+    // A hover resize still running would carry the panel on to the frame of the old settings.
+    if (m_animation)
+        m_animation->stop();
+    computeGeometry();
+    m_panel->setGeometry(frameFor(content()->expanded));
+    content()->update();
 }
 
 void NotchController::setHidden(bool hide)

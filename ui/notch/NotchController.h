@@ -8,6 +8,7 @@
 #include <QRect>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class NotchContentView;
@@ -46,8 +47,11 @@ public:
 
     /// Chooses the screen and the notch position on it; leaves everything as it was when there is no screen.
     void computeGeometry();
-    /// The panel's frame in either state, with the current preferences applied.
+    /// The panel's frame in either state, with the current preferences applied; whatever the offsets, at least
+    /// 40 x 16 pixels of it stay on the chosen screen.
     QRect frameFor(bool expanded) const;
+    /// Recomputes the geometry and moves the panel to the frame of its current state at once.
+    void relayout();
     /// Hiding also stops the sprite timer, so a hidden overlay costs nothing.
     void setHidden(bool hide);
 
@@ -66,6 +70,8 @@ private:
     std::unique_ptr<NotchPanel> m_panel;
     double m_notchCenterX = 0;
     double m_screenTop = 0;
+    /// The chosen screen; absent until one was found.
+    std::optional<QRectF> m_screenFrame;
     double m_collapsedWidth = defaultCollapsedWidth;
     bool m_hidden = false;
     QPointer<QPropertyAnimation> m_animation;

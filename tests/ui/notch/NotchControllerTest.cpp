@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -117,4 +118,31 @@ TEST(NotchControllerTest, HoverRequestsAnimateThePanelOnlyOnAChange)
 
     notch.content()->onExpandChange(true);
     EXPECT_FALSE(notch.animating());
+}
+
+TEST(NotchControllerTest, ExtremeOffsetsLeaveAGrabbablePartOnTheScreen)
+{
+    PrefsGuard guard;
+    NotchController notch(fixed({plainScreen()}));
+    Prefs::setInteger(PrefKey::NotchWidthOffset, -1000);
+    EXPECT_EQ(notch.frameFor(false), QRect(700, 0, 40, 32)) << "no narrower than 40, still centred";
+    Prefs::setInteger(PrefKey::NotchWidthOffset, 100000);
+    Prefs::setInteger(PrefKey::NotchHeightOffset, 100000);
+    EXPECT_EQ(notch.frameFor(false), QRect(0, 0, 1440, 900)) << "no larger than the screen";
+
+    Prefs::setInteger(PrefKey::NotchWidthOffset, 0);
+    Prefs::setInteger(PrefKey::NotchHeightOffset, 0);
+    Prefs::setInteger(PrefKey::NotchXOffset, 5000);
+    EXPECT_EQ(notch.frameFor(false), QRect(1400, 0, 180, 32));
+    EXPECT_EQ(notch.frameFor(true), QRect(1400, 0, 482, 330));
+    Prefs::setInteger(PrefKey::NotchXOffset, -5000);
+    EXPECT_EQ(notch.frameFor(false), QRect(-140, 0, 180, 32));
+    Prefs::setReal(PrefKey::NotchFlare, std::nan(""));
+    Prefs::setInteger(PrefKey::NotchXOffset, 0);
+    EXPECT_EQ(notch.frameFor(false), QRect(700, 0, 40, 32)) << "a flare that is no number";
+
+    Prefs::setInteger(PrefKey::NotchXOffset, -5000);
+    notch.relayout();
+    EXPECT_EQ(notch.panel()->geometry(), QRect(0, 0, 40, 32));
+    EXPECT_EQ(Prefs::integer(PrefKey::NotchXOffset), -5000) << "the stored value stays as the user set it";
 }

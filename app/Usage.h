@@ -1,0 +1,12 @@
+#pragma once
+
+#include <ostream>
+
+/// What `korvel --help` and `korvel --version` print.
+namespace Usage {
+
+void printHelp(std::ostream& out);
+/// "korvel" and the version, on one line.
+void printVersion(std::ostream& out);
+
+} // namespace Usage
