@@ -331,3 +331,30 @@ TEST_F(StatsBuilderTest, AResponseRepeatedInAResumedTranscriptCountsOnce)
     EXPECT_EQ(build().assistantMessages, 3);
     EXPECT_EQ(buildFresh(), build());
 }
+
+TEST_F(StatsBuilderTest, ARunningBuilderReadsOnlyWhatChangedAndMatchesAFreshBuild)
+{
+    StatsBuilder running(StatsBuilder::Options{.watch = true, .saveInterval = 60, .releaseAfter = 300});
+    const std::string a = transcript("p/a", response("1", at("2025-06-15"), 10, 1) + edit(at("2025-06-15"), 1));
+    transcript("p/b", response("1", at("2025-06-15"), 10, 1) + response("2", at("2025-06-15"), 20, 2));
+    EXPECT_EQ(running.build(where, now), buildFresh());
+
+    transcript("p/a", response("1", at("2025-06-15"), 10, 1) + edit(at("2025-06-15"), 1) + edit(at("2025-06-15"), 4));
+    now += 5;
+    const Stats grown = running.build(where, now);
+    EXPECT_EQ(running.lastReport().parsed, 1u) << "only the grown file is read";
+    EXPECT_EQ(grown.linesAdded, 5);
+    now += 5;
+    EXPECT_EQ(running.build(where, now), grown);
+    EXPECT_EQ(running.lastReport().parsed, 0u);
+
+    // Quiet for five minutes: the fold of every file is let go; the next change reads it back from the cache.
+    now += 301;
+    running.build(where, now);
+    ASSERT_EQ(unlink(a.c_str()), 0);
+    now += 5;
+    const Stats afterRelease = running.build(where, now);
+    EXPECT_EQ(afterRelease.tokensIn, 30) << "the response repeated in the deleted file now counts in the other";
+    running.flush();
+    EXPECT_EQ(afterRelease, buildFresh());
+}
