@@ -94,7 +94,8 @@ std::vector<Project> makeProjects(Random& random, const TextPool& pool)
     for (int i = 0; i < 36; ++i) {
         std::string cwd = "/home/dev/" + std::string(i % 3 == 0 ? "work/" : "src/");
         cwd += std::string(pool.nameWord(random)) + "-" + std::string(random.pick(kProjectSuffixes));
-        cwd += i < 4 ? "" : "-" + std::to_string(i);
+        if (i >= 4)
+            cwd.append("-").append(std::to_string(i));
         projects.push_back({cwd, folderOf(cwd)});
     }
     return projects;

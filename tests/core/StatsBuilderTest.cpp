@@ -266,8 +266,8 @@ TEST_F(StatsBuilderTest, ADifferentZoneMakesEveryDayAgain)
 TEST_F(StatsBuilderTest, ResultsDoNotDependOnTheMemoryOfEarlierBuilds)
 {
     for (int i = 0; i < 40; ++i)
-        transcript("t" + std::to_string(i), edit(at("2025-06-1" + std::to_string(i % 6)), i) +
-                                                reply(at("2025-06-14"), "claude-opus-4-6", 3.3 * i, 1.7 * i));
+        transcript(std::to_string(i), edit(at(std::string("2025-06-1").append(std::to_string(i % 6))), i) +
+                                          reply(at("2025-06-14"), "claude-opus-4-6", 3.3 * i, 1.7 * i));
     const Stats cold = build();
     EXPECT_EQ(build(), cold);
     EXPECT_EQ(buildFresh(), cold);
