@@ -36,11 +36,23 @@ public:
         std::memcpy(&bits, &value, 8);
         fixed64(bits);
     }
+    /// A figure: token counts are whole numbers, most of them small, so those take a varint; anything else its
+    /// 8 bytes behind a marker.
+    void number(double value)
+    {
+        if (value >= 0 && value < kWholeLimit && value == static_cast<double>(static_cast<uint64_t>(value))) {
+            unsignedInt(static_cast<uint64_t>(value) << 1);
+            return;
+        }
+        unsignedInt(1);
+        real(value);
+    }
     void text(std::string_view value)
     {
         unsignedInt(value.size());
         m_out.append(value);
     }
+    static constexpr double kWholeLimit = 9007199254740992.0; // 2^53
     void raw(std::string_view bytes) { m_out.append(bytes); }
 
     const std::string& bytes() const { return m_out; }
@@ -101,6 +113,15 @@ public:
         double value;
         std::memcpy(&value, &bits, 8);
         return value;
+    }
+    double number()
+    {
+        const uint64_t tagged = unsignedInt();
+        if (tagged == 1)
+            return real();
+        if ((tagged & 1) != 0 || tagged >= (uint64_t{1} << 54))
+            return failed<double>();
+        return static_cast<double>(tagged >> 1);
     }
     std::string text()
     {

@@ -12,7 +12,7 @@
 namespace {
 
 // Bumped whenever the layout or the records change: any other value is a foreign cache and is replaced.
-constexpr std::string_view kFormat = "korvel-parse-cache 2";
+constexpr std::string_view kFormat = "korvel-parse-cache 3";
 
 constexpr char kSchema[] = R"(
     CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value BLOB NOT NULL) WITHOUT ROWID;

@@ -8,8 +8,8 @@
 namespace RecordCodec {
 namespace {
 
-constexpr std::string_view kLogTag = "KVL1";
-constexpr std::string_view kSnapshotTag = "KVS1";
+constexpr std::string_view kLogTag = "KVL2";
+constexpr std::string_view kSnapshotTag = "KVS2";
 constexpr uint64_t kChecksumSeed = 0x6b6f7276656c0001ULL;
 constexpr double kLargest = 1e30;
 
@@ -34,7 +34,7 @@ std::optional<std::string_view> opened(std::string_view bytes, std::string_view 
 // Figures are finite and of a size that counts can have; anything else marks a damaged record.
 double figure(ByteReader& in)
 {
-    const double value = in.real();
+    const double value = in.number();
     if (!std::isfinite(value) || std::fabs(value) > kLargest)
         in.fail();
     return value;
@@ -47,7 +47,7 @@ void writeModels(ByteWriter& out, const std::map<std::string, ModelAcc>& models)
         out.text(id);
         out.signedInt(acc.messages);
         for (const double v : {acc.input, acc.output, acc.cacheRead, acc.cacheWrite})
-            out.real(v);
+            out.number(v);
     }
 }
 
@@ -73,8 +73,8 @@ void writeDays(ByteWriter& out, const std::map<std::string, DayBucket>& days)
     for (const auto& [day, bucket] : days) {
         out.text(day);
         out.signedInt(bucket.linesAdded);
-        out.real(bucket.cost);
-        out.real(bucket.tokens);
+        out.number(bucket.cost);
+        out.number(bucket.tokens);
     }
 }
 
@@ -125,8 +125,8 @@ void writeRange(ByteWriter& out, const std::optional<double>& first, const std::
 {
     out.byte(first && last ? 1 : 0);
     if (first && last) {
-        out.real(*first);
-        out.real(*last);
+        out.number(*first);
+        out.number(*last);
     }
 }
 
@@ -151,7 +151,7 @@ void writeContribution(ByteWriter& out, const FileContribution& c)
     for (const int64_t v : {c.prompts, c.assistantMessages, c.linesAdded, c.linesRemoved})
         out.signedInt(v);
     for (const double v : {c.tokensIn, c.tokensOut, c.cacheRead, c.cacheWrite, c.cost})
-        out.real(v);
+        out.number(v);
     writeStrings(out, c.editedFiles);
     writeRange(out, c.minTs, c.maxTs);
     writeDays(out, c.perDay);
@@ -188,7 +188,7 @@ void writeResponses(ByteWriter& out, const ParsedLog& log)
         out.unsignedInt(r.model);
         out.unsignedInt(static_cast<uint64_t>(r.day + 1));
         for (const double v : {r.input, r.output, r.cacheRead, r.cacheWrite})
-            out.real(v);
+            out.number(v);
     }
 }
 
@@ -259,7 +259,7 @@ std::string encode(const FoldSnapshot& snapshot)
     for (const int64_t v : {f.prompts, f.assistantMessages, f.linesAdded, f.linesRemoved, f.filesEdited})
         out.signedInt(v);
     for (const double v : {f.tokensIn, f.tokensOut, f.cacheRead, f.cacheWrite, f.cost})
-        out.real(v);
+        out.number(v);
     writeRange(out, f.firstTs, f.lastTs);
     writeDays(out, f.perDay);
     writeStrings(out, f.activeDays);
