@@ -1,10 +1,12 @@
 #include "app/AppDelegate.h"
 
+#include "app/AccountWiring.h"
 #include "app/CardExport.h"
 #include "app/Milestones.h"
 #include "app/StatsWorker.h"
 #include "core/StatsCache.h"
 #include "prefs/Prefs.h"
+#include "sync/AuthManager.h"
 #include "sync/StatsSync.h"
 #include "ui/look/Fmt.h"
 #include "ui/look/Font.h"
@@ -54,6 +56,9 @@ AppEnvironment AppEnvironment::standard(bool debugLogging)
     env.desktopFolder = CardExport::desktopDirectory;
     env.reveal = CardExport::reveal;
     env.debugLogging = debugLogging;
+    AuthManager& auth = AuthManager::shared();
+    env.handleCallbackURL = [&auth](const QUrl& url) { auth.handleCallbackURL(url, {}); };
+    env.account = AccountWiring::settingsAccount(auth);
     return env;
 }
 

@@ -41,7 +41,7 @@ struct AppEnvironment
     /// The account behind the settings window's account section; not connected while empty.
     SettingsAccount account;
 
-    /// The real one: default log locations, the data directory, the user's desktop.
+    /// The real one: default log locations, the data directory, the user's desktop, the process's account.
     static AppEnvironment standard(bool debugLogging);
 };
 

@@ -1,12 +1,16 @@
 // The single-instance hand-over between real processes: a running Korvel (the probe, which prints the callback URLs it
-// receives) and later starts of the real korvel binary, as one user and as two.
+// receives) and later starts of the real korvel binary, as one user and as two, and the sign-in that a handed-over
+// callback completes against the local backend.
 
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestBackend.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
+#include <QUrlQuery>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +19,9 @@ namespace {
 
 constexpr uid_t kVictim = 64000;
 constexpr uid_t kIntruder = 64001;
+const BackendUser kAda{QStringLiteral("0b7e3c1a-4d2f-4a55-9c1e-6f1d2a3b4c5d"), QStringLiteral("ada@example.org")};
+const BackendUser kMallory{QStringLiteral("5f0c9a8b-7e6d-4c3b-8a29-1b0c9d8e7f6a"), std::nullopt};
+const QString kIgnored = QStringLiteral("[korvel] ignored a sign-in callback");
 
 // A user's home and runtime folder, owned by that user (the test's own when none is given), and a command line run
 // as that user.
@@ -25,6 +32,8 @@ struct User
     std::string home = root.mkdir("home");
     std::string runtime = root.mkdir("run");
     std::optional<std::string> runtimeVariable = runtime;
+    /// More "NAME=value" entries for every process of this user.
+    std::vector<std::string> extraEnv;
 
     explicit User(std::optional<uid_t> id = std::nullopt) : uid(id)
     {
@@ -40,38 +49,55 @@ struct User
                                       "XDG_DATA_HOME=" + home + "/data", "QT_QPA_PLATFORM=offscreen"};
         if (runtimeVariable)
             vars.push_back("XDG_RUNTIME_DIR=" + *runtimeVariable);
+        vars.insert(vars.end(), extraEnv.begin(), extraEnv.end());
         return vars;
     }
 
-    std::vector<std::string> command(const std::string& program, const std::string& argument) const
+    std::vector<std::string> command(const std::string& program, const std::vector<std::string>& args) const
     {
-        if (!uid)
-            return {program, argument};
-        const std::string id = std::to_string(*uid);
-        return {"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", program, argument};
+        std::vector<std::string> line{program};
+        if (uid) {
+            const std::string id = std::to_string(*uid);
+            line = {"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", program};
+        }
+        line.insert(line.end(), args.begin(), args.end());
+        return line;
     }
 
-    // A later start of the real binary.
+    // A later start of the real binary. One that wrongly became the running instance would never leave: it is ended
+    // (status 124) so that the test fails instead of hanging.
     ProgramResult start(const std::string& argument) const
     {
-        const std::vector<std::string> line = command(KORVEL_BINARY, argument);
+        std::vector<std::string> line = command(KORVEL_BINARY, {argument});
+        line.insert(line.begin(), {"/usr/bin/timeout", "30"});
         return runProgram(line.front(), {line.begin() + 1, line.end()}, env());
+    }
+
+    // Every process of this user talks to backend instead of the built-in one.
+    void use(const TestBackend& backend)
+    {
+        extraEnv = {"KORVEL_BACKEND_URL=" + backend.baseUrl().toStdString(),
+                    std::string("KORVEL_PUBLISHABLE_KEY=") + TestBackend::kPublishableKey};
     }
 };
 
-// The running instance, started with a callback URL of its own: its output shows when it is up.
+// The running instance. Started with a callback URL of its own, its output shows when it is up; with
+// KORVEL_PROBE_SIGN_IN among probeEnv it starts a sign-in and prints the page it would open.
 class Probe
 {
 public:
-    explicit Probe(const User& user)
+    explicit Probe(const User& user, const std::vector<std::string>& args = {"korvel://auth#up"},
+                   const std::vector<std::string>& probeEnv = {})
     {
         QProcessEnvironment env;
-        for (const std::string& var : user.env())
+        std::vector<std::string> vars = user.env();
+        vars.insert(vars.end(), probeEnv.begin(), probeEnv.end());
+        for (const std::string& var : vars)
             env.insert(QString::fromStdString(var.substr(0, var.find('='))),
                        QString::fromStdString(var.substr(var.find('=') + 1)));
         m_process.setProcessEnvironment(env);
         QStringList line;
-        for (const std::string& part : user.command(KORVEL_PROBE, "korvel://auth#up"))
+        for (const std::string& part : user.command(KORVEL_PROBE, args))
             line << QString::fromStdString(part);
         m_process.start(line.takeFirst(), line);
     }
@@ -85,17 +111,38 @@ public:
 
     bool waitFor(const QString& text)
     {
-        const bool settled =
-            QTest::qWaitFor([&] { return out().contains(text) || m_process.state() == QProcess::NotRunning; }, 20000);
-        return settled && out().contains(text);
+        return settle([&] { return out().contains(text); });
+    }
+
+    /// Waits until the error output holds text the given number of times.
+    bool waitForErr(const QString& text, qsizetype times)
+    {
+        return settle([&] { return err().count(text) >= times; });
+    }
+
+    /// The rest of the first whole output line that begins with prefix; empty when none came.
+    QString waitForLine(const QString& prefix)
+    {
+        const QRegularExpression line(QStringLiteral("^") + QRegularExpression::escape(prefix) +
+                                          QStringLiteral("(.*)\n"),
+                                      QRegularExpression::MultilineOption);
+        settle([&] { return line.match(out()).hasMatch(); });
+        return line.match(out()).captured(1);
     }
 
     QString out() { return m_out += QString::fromUtf8(m_process.readAllStandardOutput()); }
-    QString err() { return QString::fromUtf8(m_process.readAllStandardError()); }
+    QString err() { return m_err += QString::fromUtf8(m_process.readAllStandardError()); }
 
 private:
+    bool settle(const std::function<bool()>& done)
+    {
+        // Settled also when the probe died, so that a crash fails at once with its output.
+        return QTest::qWaitFor([&] { return done() || m_process.state() == QProcess::NotRunning; }, 20000) && done();
+    }
+
     QProcess m_process;
     QString m_out;
+    QString m_err;
 };
 
 } // namespace
@@ -153,4 +200,44 @@ TEST(HandOverTest, AnotherUserCannotTakeOverTheChannel)
         EXPECT_EQ(listening.out(), QStringLiteral("callback korvel://auth#up\n"));
     }
     QDir(QString::fromStdString(fallback)).removeRecursively();
+}
+
+TEST(HandOverTest, AHandedOverCallbackCompletesTheSignInThatTheRunningInstanceStarted)
+{
+    TestBackend backend;
+    backend.setAuthorizeUser(kAda);
+    User user;
+    user.use(backend);
+    Probe running(user, {"--debug"}, {"KORVEL_PROBE_SIGN_IN=github"});
+    const QUrl authorize(running.waitForLine(QStringLiteral("open ")));
+    ASSERT_TRUE(authorize.isValid()) << running.err().toStdString();
+    const std::optional<QUrl> callback = backend.followAuthorize(authorize);
+    ASSERT_TRUE(callback && callback->toString().startsWith("korvel://auth#access_token="));
+
+    const ProgramResult second = user.start(callback->toString(QUrl::FullyEncoded).toStdString());
+    EXPECT_EQ(second.status, 0) << second.err;
+    ASSERT_TRUE(running.waitFor(QStringLiteral("stored session of ") + kAda.id + u'\n')) << running.err().toStdString();
+    const QList<RecordedRequest> asked = backend.requestsTo(QStringLiteral("GET /auth/v1/user"));
+    ASSERT_EQ(asked.size(), 1);
+    const QString token = QUrlQuery(callback->fragment()).queryItemValue(QStringLiteral("access_token"));
+    EXPECT_EQ(asked[0].header("Authorization"), "Bearer " + token.toUtf8());
+
+    // The sign-in is over: a further callback, another account's, is refused without a word to the backend.
+    EXPECT_EQ(user.start("korvel://auth#" + backend.issue(kMallory).fragment().toStdString()).status, 0);
+    ASSERT_TRUE(running.waitForErr(kIgnored, 1)) << running.err().toStdString();
+    EXPECT_EQ(backend.requestsTo(QStringLiteral("GET /auth/v1/user")).size(), 1);
+    EXPECT_EQ(running.out().count(QStringLiteral("stored session")), 1);
+}
+
+TEST(HandOverTest, ACallbackThatNoSignInAskedForChangesNothingAndSendsNothing)
+{
+    TestBackend backend;
+    User user;
+    user.use(backend);
+    Probe running(user, {"--debug", "korvel://auth#up"});
+    ASSERT_TRUE(running.waitFor("callback korvel://auth#up\n")) << running.err().toStdString();
+    EXPECT_EQ(user.start("korvel://auth#" + backend.issue(kMallory).fragment().toStdString()).status, 0);
+    ASSERT_TRUE(running.waitForErr(kIgnored, 2)) << "the URL of its own start and the one handed over";
+    EXPECT_TRUE(backend.requests().isEmpty());
+    EXPECT_FALSE(running.out().contains(QStringLiteral("stored session")));
 }
