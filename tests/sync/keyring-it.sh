@@ -10,7 +10,8 @@ korvel=$2
 for tool in dbus-run-session gnome-keyring-daemon; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool not installed"; exit 77; }
 done
-/sbin/ldconfig -p | grep -q 'libsecret-1\.so\.0' || { echo "skipped: libsecret-1 not installed"; exit 77; }
+# grep -q would stop reading early and, under pipefail, turn ldconfig's broken pipe into a skip.
+/sbin/ldconfig -p | grep 'libsecret-1\.so\.0' >/dev/null || { echo "skipped: libsecret-1 not installed"; exit 77; }
 
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
