@@ -13,6 +13,9 @@
 
 struct ParseScratch::Impl
 {
+    Impl() = default;
+    explicit Impl(size_t readChunkBytes) : reader(readChunkBytes) {}
+
     simdjson::dom::parser parser;
     ChunkedLineReader reader;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 /// Reusable working memory for the log readers: one padded file buffer and one JSON parser, kept from file to
@@ -8,6 +9,8 @@ class ParseScratch
 {
 public:
     ParseScratch();
+    /// Reads files in chunks of this many bytes instead of the default (small ones make lines cross chunks).
+    explicit ParseScratch(size_t readChunkBytes);
     ~ParseScratch();
     ParseScratch(const ParseScratch&) = delete;
     ParseScratch& operator=(const ParseScratch&) = delete;

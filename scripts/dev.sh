@@ -2,7 +2,8 @@
 # Set-up, build and run for a fresh Debian 12 machine; quick when nothing changed.
 #   scripts/dev.sh run [korvel arguments...]   install what is missing, build, run korvel
 #   scripts/dev.sh test                        install what is missing, build, run every test
-#                                              (the normal build, then again under ASan and UBSan)
+#                                              (the normal build, then again under ASan and UBSan, then the
+#                                              fuzz targets: their seeds and a short fixed run each)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,9 +14,9 @@ packages=(g++ cmake ninja-build pkg-config tzdata libsimdjson-dev libgtest-dev l
     libsecret-1-0 libsqlite3-dev)
 # Only for the tests: an X server with a compositor, pointer control and screenshots for the overlay test; a
 # session bus with gnome-keyring for the keyring test; PostgreSQL for the leaderboard table and the test backend;
-# the validators of the installed desktop entry and AppStream metadata.
+# the validators of the installed desktop entry and AppStream metadata; clang with libFuzzer for the fuzz targets.
 test_packages=(xvfb xauth x11-xserver-utils xdotool xcompmgr imagemagick trayer dbus gnome-keyring postgresql
-    desktop-file-utils appstream)
+    desktop-file-utils appstream clang-14 libclang-rt-14-dev)
 font_package=@proj-airi/font-departure-mono@0.10.2
 
 as_root() {
@@ -81,6 +82,8 @@ test)
     build build-sanitize -DKORVEL_SANITIZE=ON -DKORVEL_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir build-sanitize --output-on-failure -j2
+    build build-fuzz -DKORVEL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14
+    ctest --test-dir build-fuzz --output-on-failure -j2
     ;;
 *)
     echo "usage: scripts/dev.sh run [korvel arguments...] | scripts/dev.sh test" >&2
