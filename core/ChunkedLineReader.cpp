@@ -161,12 +161,20 @@ struct ChunkedLineReader::Pass
     }
 };
 
-ChunkedLineReader::ChunkedLineReader(size_t chunkBytes) : m_chunk(std::max<size_t>(chunkBytes, 1)) {}
+ChunkedLineReader::ChunkedLineReader(size_t chunkBytes, LongLineTurn* turn)
+    : m_chunk(std::max<size_t>(chunkBytes, 1)), m_turn(turn)
+{
+}
 
 ChunkedLineReader::~ChunkedLineReader() = default;
 
 bool ChunkedLineReader::grow(size_t lineBytes)
 {
+    if (m_turn && !m_longLine.owns_lock()) {
+        ++m_turn->waiting;
+        m_longLine = std::unique_lock(m_turn->mutex);
+        --m_turn->waiting;
+    }
     const size_t wanted = std::max(m_capacity * 2, lineBytes + m_chunk + kPadding);
     std::unique_ptr<char[]> bigger(new (std::nothrow) char[wanted]);
     if (!bigger)
@@ -179,11 +187,9 @@ bool ChunkedLineReader::grow(size_t lineBytes)
 
 void ChunkedLineReader::release()
 {
-    // A file with a huge line leaves a huge buffer: give it back rather than keep it for the next file.
-    if (m_capacity > 4 * (m_chunk + kPadding)) {
-        m_buffer.reset();
-        m_capacity = 0;
-    }
+    // A file with a long line leaves a big buffer: give it back before another reader may grow one.
+    m_buffer.reset();
+    m_capacity = 0;
 }
 
 FileRead ChunkedLineReader::read(const std::string& path, const std::function<void(std::string_view)>& onLine,
@@ -232,7 +238,13 @@ FileRead ChunkedLineReader::read(const std::string& path, const std::function<vo
         if (atEnd)
             break;
     }
-    release();
+    if (m_capacity > m_chunk + kPadding) {
+        if (options.afterLongLine)
+            options.afterLongLine();
+        release();
+    }
+    if (m_longLine.owns_lock())
+        m_longLine.unlock();
     struct stat after
     {
     };

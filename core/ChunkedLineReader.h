@@ -2,9 +2,11 @@
 
 #include "core/FileStamp.h"
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +31,15 @@ struct FileRead
     std::optional<FileStamp> stamp;
 };
 
+/// Shared by the readers of one build: a reader takes it before it buffers a line longer than its chunk and keeps it
+/// to the end of that file, so that readers on every core never each hold a huge line at once.
+struct LongLineTurn
+{
+    std::mutex mutex;
+    /// Readers waiting for their turn (for tests and diagnostics).
+    std::atomic<size_t> waiting{0};
+};
+
 /// Reads log files line by line in bounded chunks: memory stays near the chunk size plus the longest line, however
 /// large the file. Each line is handed over inside one buffer with at least kPadding readable bytes after its end,
 /// as an in-place JSON parser needs. Lines that cannot be a JSON object (they begin with something other than
@@ -40,7 +51,7 @@ public:
     static constexpr size_t kPadding = 64;
     static constexpr size_t kDefaultChunk = size_t{8} << 20;
 
-    explicit ChunkedLineReader(size_t chunkBytes = kDefaultChunk);
+    explicit ChunkedLineReader(size_t chunkBytes = kDefaultChunk, LongLineTurn* turn = nullptr);
     ~ChunkedLineReader();
     ChunkedLineReader(const ChunkedLineReader&) = delete;
     ChunkedLineReader& operator=(const ChunkedLineReader&) = delete;
@@ -49,6 +60,9 @@ public:
     {
         /// Check that every byte of the file, skipped lines included, is valid UTF-8.
         bool requireUtf8 = false;
+        /// Called at the end of a read that buffered a line longer than a chunk, before another reader sharing the
+        /// turn may: the place to give back what parsing that line took.
+        std::function<void()> afterLongLine;
     };
 
     /// Calls onLine for every line of the regular file at path, split at line-feed bytes (the line feed excluded,
@@ -68,4 +82,7 @@ private:
     size_t m_chunk;
     std::unique_ptr<char[]> m_buffer;
     size_t m_capacity = 0;
+    LongLineTurn* m_turn;
+    /// Held from the first line that outgrows the chunk to the end of the read.
+    std::unique_lock<std::mutex> m_longLine;
 };

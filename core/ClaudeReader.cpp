@@ -303,8 +303,8 @@ LogRead readClaudeLog(const std::string& path, ParseScratch& scratch)
     ParseScratch::Impl& impl = scratch.impl();
     TranscriptScan transcript(impl);
     LogRead out;
-    out.read = impl.reader.read(path, [&](std::string_view line) { transcript.line(line); });
-    impl.settle();
+    out.read = impl.read(
+        path, [&](std::string_view line) { transcript.line(line); }, false);
     out.log = transcript.finish();
     return out;
 }

@@ -189,13 +189,13 @@ LogRead readRollout(const std::string& path, ParseScratch& scratch)
     RolloutScan rollout(impl);
     LogRead out;
     // The whole file must be valid UTF-8, or it contributes nothing.
-    out.read = impl.reader.read(path,
-                                [&](std::string_view line) {
-                                    if (!line.empty())
-                                        rollout.line(line);
-                                },
-                                {.requireUtf8 = true});
-    impl.settle();
+    out.read = impl.read(
+        path,
+        [&](std::string_view line) {
+            if (!line.empty())
+                rollout.line(line);
+        },
+        true);
     if (out.read.status != ReadStatus::InvalidUtf8)
         out.log.base = rollout.finish();
     return out;

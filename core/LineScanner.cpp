@@ -1,5 +1,7 @@
 #include "core/LineScanner.h"
 
-ParseScratch::ParseScratch() : m_impl(std::make_unique<Impl>()) {}
-ParseScratch::ParseScratch(size_t readChunkBytes) : m_impl(std::make_unique<Impl>(readChunkBytes)) {}
+ParseScratch::ParseScratch(LongLineTurn* turn) : m_impl(std::make_unique<Impl>(ChunkedLineReader::kDefaultChunk, turn))
+{
+}
+ParseScratch::ParseScratch(size_t readChunkBytes) : m_impl(std::make_unique<Impl>(readChunkBytes, nullptr)) {}
 ParseScratch::~ParseScratch() = default;

@@ -6,6 +6,7 @@
 #include "core/ParseScratch.h"
 
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <simdjson.h>
 #include <string>
@@ -13,8 +14,7 @@
 
 struct ParseScratch::Impl
 {
-    Impl() = default;
-    explicit Impl(size_t readChunkBytes) : reader(readChunkBytes) {}
+    explicit Impl(size_t readChunkBytes, LongLineTurn* turn) : reader(readChunkBytes, turn) {}
 
     simdjson::dom::parser parser;
     ChunkedLineReader reader;
@@ -25,13 +25,23 @@ struct ParseScratch::Impl
         return parser.parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), false);
     }
 
-    /// Gives back the parser's memory after a huge line, instead of keeping it for the rest of the build.
+    /// Gives back the parser's memory after a line longer than a chunk, instead of keeping it for the rest of the
+    /// build while another reader takes its turn at a long line.
     void settle()
     {
-        constexpr size_t kKeep = size_t{64} << 20;
-        // On failure the parser simply grows again at the next line.
-        if (parser.capacity() > kKeep && parser.allocate(size_t{1} << 20) != simdjson::SUCCESS)
-            return;
+        if (parser.capacity() > ChunkedLineReader::kDefaultChunk) {
+            // On failure the parser simply grows again at the next line.
+            [[maybe_unused]] const auto error = parser.allocate(size_t{1} << 20);
+        }
+    }
+
+    /// Reads the log at path with the reader, settling the parser after a long line.
+    FileRead read(const std::string& path, const std::function<void(std::string_view)>& onLine, bool requireUtf8)
+    {
+        ChunkedLineReader::Options options;
+        options.requireUtf8 = requireUtf8;
+        options.afterLongLine = [this] { settle(); };
+        return reader.read(path, onLine, options);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "core/ParallelParse.h"
 
+#include "core/ChunkedLineReader.h"
 #include "core/ClaudeReader.h"
 #include "core/CodexParser.h"
 
@@ -26,8 +27,9 @@ void parseInParallel(std::vector<ParseJob>& jobs)
                      [](const ParseJob* a, const ParseJob* b) { return a->sizeHint > b->sizeHint; });
 
     std::atomic<size_t> next{0};
+    LongLineTurn longLines;
     const auto work = [&] {
-        ParseScratch scratch;
+        ParseScratch scratch(&longLines);
         for (size_t i = next++; i < order.size(); i = next++)
             order[i]->result = StatsEngine::readLog(order[i]->path, order[i]->kind, scratch);
     };

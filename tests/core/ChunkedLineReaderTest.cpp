@@ -2,8 +2,10 @@
 
 #include "tests/support/TempDir.h"
 
+#include <atomic>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -14,19 +16,28 @@ struct Lines
     FileRead read;
 };
 
+ChunkedLineReader::Options options(bool utf8, std::function<void()> afterLongLine = {})
+{
+    ChunkedLineReader::Options out;
+    out.requireUtf8 = utf8;
+    out.afterLongLine = std::move(afterLongLine);
+    return out;
+}
+
 Lines readAll(const std::string& path, size_t chunk, bool utf8 = false)
 {
     ChunkedLineReader reader(chunk);
     Lines out;
-    out.read = reader.read(path,
-                           [&](std::string_view line) {
-                               // The bytes after a line must be readable, for the in-place parser: touch the padding.
-                               volatile char sink = 0;
-                               for (size_t i = 0; i < ChunkedLineReader::kPadding; ++i)
-                                   sink = sink + line.data()[line.size() + i];
-                               out.lines.emplace_back(line);
-                           },
-                           {.requireUtf8 = utf8});
+    out.read = reader.read(
+        path,
+        [&](std::string_view line) {
+            // The bytes after a line must be readable, for the in-place parser: touch the padding.
+            volatile char sink = 0;
+            for (size_t i = 0; i < ChunkedLineReader::kPadding; ++i)
+                sink = sink + line.data()[line.size() + i];
+            out.lines.emplace_back(line);
+        },
+        options(utf8));
     return out;
 }
 
@@ -94,4 +105,59 @@ TEST(ChunkedLineReaderTest, SpecialMissingAndChangingFiles)
         appended = true;
     });
     EXPECT_EQ(read.status, ReadStatus::Changed);
+
+    // Cut short after its first line: the read says so, so that nothing of it is kept beyond this build.
+    const std::string cut = dir.write("cut.jsonl", "{\"a\":1}\n{\"b\":2}\n{\"c\":3}\n");
+    std::vector<std::string> got;
+    const FileRead cutRead = reader.read(cut, [&](std::string_view line) {
+        if (got.empty()) {
+            EXPECT_EQ(truncate(cut.c_str(), 8), 0);
+        }
+        got.emplace_back(line);
+    });
+    EXPECT_EQ(cutRead.status, ReadStatus::Changed);
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.front(), "{\"a\":1}");
+}
+
+TEST(ChunkedLineReaderTest, ReadersSharingATurnBufferOneLongLineAtATime)
+{
+    TempDir dir;
+    LongLineTurn turn;
+    const std::string longLine = "{\"k\":\"" + std::string(200, 'v') + "\"}";
+    const std::string first = dir.write("a.jsonl", "{}\n" + longLine + "\n{}\n");
+    const std::string second = dir.write("b.jsonl", "{}\n" + longLine + "\n");
+    std::atomic<bool> firstDone{false};
+    std::atomic<bool> secondLong{false};
+    std::atomic<bool> secondFinished{false};
+    std::jthread other;
+    ChunkedLineReader reader(32, &turn);
+    const auto onLine = [&](std::string_view line) {
+        if (line.size() < longLine.size() || other.joinable())
+            return;
+        // This reader holds a long line: another reader that reaches one of its own waits until this read is done.
+        other = std::jthread([&] {
+            ChunkedLineReader next(32, &turn);
+            next.read(second, [&](std::string_view l) {
+                if (l.size() == longLine.size()) {
+                    EXPECT_TRUE(firstDone) << "the second long line came while the first was still held";
+                    secondLong = true;
+                }
+            });
+            secondFinished = true;
+        });
+        while (turn.waiting == 0 && !secondFinished)
+            std::this_thread::yield();
+        EXPECT_FALSE(secondLong);
+    };
+    bool settledOnShortLines = false;
+    reader.read(
+        dir.write("short.jsonl", "{}\n{}\n"), [](std::string_view) {},
+        options(false, [&] { settledOnShortLines = true; }));
+    EXPECT_FALSE(settledOnShortLines) << "nothing to give back after short lines";
+    EXPECT_EQ(reader.read(first, onLine, options(false, [&] { firstDone = true; })).status, ReadStatus::Complete);
+    other.join();
+    EXPECT_TRUE(firstDone);
+    EXPECT_TRUE(secondLong);
+    EXPECT_EQ(turn.waiting, 0u);
 }

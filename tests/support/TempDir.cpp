@@ -7,9 +7,11 @@
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir()
+TempDir::TempDir() : TempDir(fs::temp_directory_path().string()) {}
+
+TempDir::TempDir(const std::string& parent)
 {
-    std::string pattern = (fs::temp_directory_path() / "korvel-test-XXXXXX").string();
+    std::string pattern = (fs::path(parent) / "korvel-test-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     m_path = pattern;

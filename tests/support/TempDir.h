@@ -8,6 +8,8 @@ class TempDir
 {
 public:
     TempDir();
+    /// A fresh folder under parent instead.
+    explicit TempDir(const std::string& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
