@@ -25,6 +25,12 @@ namespace {
 
 constexpr long kKiB = 1024;
 constexpr long kMiB = 1024 * kKiB;
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer keeps a shadow byte for every eight bytes in use.
+constexpr long kShadowEighths = 9;
+#else
+constexpr long kShadowEighths = 8;
+#endif
 
 // Log lines in the shapes the two agents write. Counts are passed as JSON text, so that hostile numbers go in as
 // written.
@@ -226,14 +232,15 @@ protected:
 
     /// The report of a run without its timing line, after checking that the run ended well and stayed within
     /// memory: what korvel holds on an empty home, 64 MB for reading (a chunk per core, the parser, the cache), and
-    /// twice the longest line (held whole, and the parser's copy of its strings).
+    /// twice the longest line (held whole, and the parser's copy of its strings), plus AddressSanitizer's shadow of
+    /// that memory in the sanitizer build.
     static std::string figures(const KorvelRun& measured, long longestLine, const std::string& what)
     {
         const ProgramResult& run = measured.result;
         EXPECT_EQ(run.status, 0) << what << "\n" << run.err;
         EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << what << "\n" << run.err;
         EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << what << "\n" << run.err;
-        const long limitKiB = s_startupKiB + 64 * kKiB + 2 * longestLine / kKiB;
+        const long limitKiB = s_startupKiB + 64 * kKiB + 2 * longestLine / kKiB * kShadowEighths / 8;
         EXPECT_GT(measured.peakKiB, 0) << what;
         EXPECT_LE(measured.peakKiB, limitKiB) << what;
         std::cout << "[ memory   ] " << what << ": peak " << measured.peakKiB / kKiB << " MiB (start-up "
