@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -107,12 +108,13 @@ public:
         m_in.remove_prefix(8);
         return value;
     }
+    /// A finite double: no figure, time or stamp Korvel stores is anything else, so other bits mean a bad record.
     double real()
     {
         const uint64_t bits = fixed64();
         double value;
         std::memcpy(&value, &bits, 8);
-        return value;
+        return std::isfinite(value) ? value : failed<double>();
     }
     double number()
     {
