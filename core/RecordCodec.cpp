@@ -31,6 +31,16 @@ std::optional<std::string_view> opened(std::string_view bytes, std::string_view 
     return signedPart.substr(tag.size());
 }
 
+// Counts are never negative, and no log file holds 2^40 lines; bounding them keeps every sum of them in range.
+int64_t tally(ByteReader& in)
+{
+    constexpr int64_t kMostCount = int64_t{1} << 40;
+    const int64_t value = in.signedInt();
+    if (value < 0 || value > kMostCount)
+        in.fail();
+    return value;
+}
+
 // Figures are finite and of a size that counts can have; anything else marks a damaged record.
 double figure(ByteReader& in)
 {
@@ -57,7 +67,7 @@ std::map<std::string, ModelAcc> readModels(ByteReader& in)
     for (size_t n = in.count(); n > 0 && in.ok(); --n) {
         std::string id = in.text();
         ModelAcc acc;
-        acc.messages = in.signedInt();
+        acc.messages = tally(in);
         acc.input = figure(in);
         acc.output = figure(in);
         acc.cacheRead = figure(in);
@@ -84,7 +94,7 @@ std::map<std::string, DayBucket> readDays(ByteReader& in)
     for (size_t n = in.count(); n > 0 && in.ok(); --n) {
         std::string day = in.text();
         DayBucket bucket;
-        bucket.linesAdded = in.signedInt();
+        bucket.linesAdded = tally(in);
         bucket.cost = figure(in);
         bucket.tokens = figure(in);
         days.insert_or_assign(std::move(day), bucket);
@@ -117,7 +127,7 @@ std::array<int64_t, 24> readHours(ByteReader& in)
 {
     std::array<int64_t, 24> hours{};
     for (int64_t& h : hours)
-        h = in.signedInt();
+        h = tally(in);
     return hours;
 }
 
@@ -163,10 +173,10 @@ FileContribution readContribution(ByteReader& in)
     c.models = readModels(in);
     c.activeDays = readStrings<std::set<std::string>>(in);
     c.byHour = readHours(in);
-    c.prompts = in.signedInt();
-    c.assistantMessages = in.signedInt();
-    c.linesAdded = in.signedInt();
-    c.linesRemoved = in.signedInt();
+    c.prompts = tally(in);
+    c.assistantMessages = tally(in);
+    c.linesAdded = tally(in);
+    c.linesRemoved = tally(in);
     c.tokensIn = figure(in);
     c.tokensOut = figure(in);
     c.cacheRead = figure(in);
@@ -284,11 +294,11 @@ std::optional<FoldSnapshot> decodeSnapshot(std::string_view bytes)
     snapshot.fingerprint.high = in.fixed64();
     f.models = readModels(in);
     f.byHour = readHours(in);
-    f.prompts = in.signedInt();
-    f.assistantMessages = in.signedInt();
-    f.linesAdded = in.signedInt();
-    f.linesRemoved = in.signedInt();
-    f.filesEdited = in.signedInt();
+    f.prompts = tally(in);
+    f.assistantMessages = tally(in);
+    f.linesAdded = tally(in);
+    f.linesRemoved = tally(in);
+    f.filesEdited = tally(in);
     f.tokensIn = figure(in);
     f.tokensOut = figure(in);
     f.cacheRead = figure(in);
