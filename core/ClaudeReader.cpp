@@ -326,13 +326,4 @@ FileContribution parseClaudeBytes(std::string_view bytes, ParseScratch& scratch)
     return scan(std::string_view(padded.data(), padded.size()), scratch.impl()).contribution();
 }
 
-LineCounts linesFromResult(std::string_view toolResultJson)
-{
-    simdjson::dom::parser parser;
-    object result;
-    if (parser.parse(toolResultJson).get_object().get(result))
-        return {};
-    return linesFromResultObject(result);
-}
-
 } // namespace StatsEngine

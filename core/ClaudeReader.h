@@ -34,7 +34,4 @@ FileContribution parseClaudeFile(const std::string& path);
 /// The contribution of transcript text already in memory (used for files and by tests alike).
 FileContribution parseClaudeBytes(std::string_view bytes, ParseScratch& scratch);
 
-/// Lines added and removed by a tool result, given as the JSON text of its "toolUseResult" object.
-LineCounts linesFromResult(std::string_view toolResultJson);
-
 } // namespace StatsEngine

@@ -2,12 +2,10 @@
 
 #include "core/Pricing.h"
 #include "core/TimeKit.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/ZoneGuard.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -39,78 +37,61 @@ protected:
 
 } // namespace
 
-TEST_F(ClaudeReaderTest, CountsEveryLineWithOrWithoutFinalLineFeed)
+TEST_F(ClaudeReaderTest, EveryLineCountsAloneWhateverItsEndingAndBadOnesAreSkipped)
 {
-    const std::string lines = R"({"type":"last-prompt"})"
-                              "\n\n"
-                              R"({"type":"last-prompt"})"
-                              "\r\n"
-                              R"({"type":"last-prompt"})";
-    EXPECT_EQ(parse(lines).prompts, 3);
-    EXPECT_EQ(parse(lines + "\n\n").prompts, 3);
+    static constexpr char withNul[] = "{\"type\":\"last-prompt\"}\0garbage\n";
+    const std::string text = "{\"type\":\"last-prompt\"}\n\n{not json\n[1,2,3]\n\"just a string\"\r\n" +
+                             std::string(withNul, sizeof withNul - 1) + std::string(100000, '[') +
+                             "\n{\"type\":\"last-prompt\",\"bad\":\"\xff\xfe\"}\n"
+                             "{\"type\":\"last-prompt\",\"timestamp\":12345}\r\n{\"type\":\"last-prompt\"}";
+    EXPECT_EQ(parse(text).prompts, 3);
+    EXPECT_EQ(parse(text + "\n\n").prompts, 3);
+    EXPECT_TRUE(parse(text).activeDays.empty());
 }
 
 TEST_F(ClaudeReaderTest, PromptsAreTypedUserTextOnly)
 {
-    const auto prompts = [](std::string_view line) { return parse(line).prompts; };
-    EXPECT_EQ(prompts(R"({"type":"user","message":{"content":"hi"}})"), 1);
-    EXPECT_EQ(prompts(R"({"type":"user","message":{"content":""}})"), 1);
-    EXPECT_EQ(prompts(R"({"type":"user","isMeta":true,"message":{"content":"hi"}})"), 0);
-    EXPECT_EQ(prompts(R"({"type":"user","isSidechain":true,"message":{"content":"hi"}})"), 0);
-    EXPECT_EQ(prompts(R"({"type":"user","isMeta":"yes","message":{"content":"hi"}})"), 1);
-    EXPECT_EQ(prompts(R"({"type":"user","message":{"content":[{"type":"tool_result"},{"type":"tool_result"}]}})"), 0);
-    EXPECT_EQ(prompts(R"({"type":"user","message":{"content":[{"type":"tool_result"},{"type":"text"}]}})"), 1);
-    EXPECT_EQ(prompts(R"({"type":"user","message":{"content":[{"type":"tool_result"},7]}})"), 1);
-    EXPECT_EQ(prompts(R"({"type":"user","message":{"content":[{"type":"tool_result"},{"type":3}]}})"), 1);
-    EXPECT_EQ(prompts(R"({"type":"user","message":{"content":[]}})"), 0);
-    EXPECT_EQ(prompts(R"({"type":"user","message":{"content":null}})"), 0);
-    EXPECT_EQ(prompts(R"({"type":"user","message":"hi"})"), 0);
-    EXPECT_EQ(prompts(R"({"type":"user"})"), 0);
-    EXPECT_EQ(prompts(R"({"type":"summary","message":{"content":"hi"}})"), 0);
+    const std::pair<const char*, int> cases[] = {
+        {R"({"type":"user","message":{"content":""}})", 1},
+        {R"({"type":"user","isMeta":true,"message":{"content":"hi"}})", 0},
+        {R"({"type":"user","isSidechain":true,"message":{"content":"hi"}})", 0},
+        {R"({"type":"user","message":{"content":[{"type":"tool_result"},{"type":"tool_result"}]}})", 0},
+        {R"({"type":"user","message":{"content":[{"type":"tool_result"},7]}})", 1},
+        {R"({"type":"user","message":"hi"})", 0},
+        {R"({"type":"summary","message":{"content":"hi"}})", 0},
+    };
+    for (const auto& [line, prompts] : cases)
+        EXPECT_EQ(parse(line).prompts, prompts) << line;
 }
 
 TEST_F(ClaudeReaderTest, AssistantUsageIsPricedAndBookedToItsDay)
 {
     const auto c = parse(
         R"({"type":"assistant","timestamp":"2025-03-14T10:00:00Z","message":{"model":"claude-sonnet-4-5","usage":{"input_tokens":100,"output_tokens":50,"cache_read_input_tokens":1000,"cache_creation_input_tokens":200}}})");
-    ASSERT_EQ(c.models.count("claude-sonnet-4-5"), 1u);
     EXPECT_EQ(c.models.at("claude-sonnet-4-5"), (ModelAcc{1, 100, 50, 1000, 200}));
     EXPECT_EQ(c.assistantMessages, 1);
     const double cost = 100 * (3 / 1e6) + 50 * (15 / 1e6) + 1000 * (3 * 0.1 / 1e6) + 200 * (3 * 1.25 / 1e6);
     EXPECT_EQ(c.cost, cost);
-    EXPECT_EQ(c.tokensIn, 100);
-    EXPECT_EQ(c.cacheRead, 1000);
-    EXPECT_EQ(c.cacheWrite, 200);
     EXPECT_EQ(c.perDay.at("2025-03-14"), (DayBucket{0, cost, 150}));
 }
 
-TEST_F(ClaudeReaderTest, SyntheticAndMalformedAssistantLinesCountOnlyTheirTime)
+TEST_F(ClaudeReaderTest, SyntheticMalformedAndUntimedLinesCountOnlyWhatTheyHold)
 {
     const auto c = parse(
         R"({"type":"assistant","timestamp":"2025-03-14T10:00:00Z","message":{"model":"<synthetic>","usage":{"input_tokens":5}}})"
         "\n"
-        R"({"type":"assistant","timestamp":"2025-03-15T11:00:00Z","message":{"model":"m","usage":"none"}})"
+        R"({"type":"assistant","timestamp":"2025-03-15T11:00:00.500Z","message":{"model":"m","usage":"none"}})"
         "\n"
-        R"({"type":"assistant","timestamp":"2025-03-16T12:00:00Z","message":{"model":7,"usage":{}}})");
-    EXPECT_EQ(c.assistantMessages, 0);
-    EXPECT_TRUE(c.models.empty());
-    EXPECT_EQ(c.cost, 0);
-    EXPECT_EQ(c.activeDays, (std::set<std::string>{"2025-03-14", "2025-03-15", "2025-03-16"}));
-    EXPECT_EQ(c.byHour[10] + c.byHour[11] + c.byHour[12], 3);
-    EXPECT_EQ(c.minTs, *TimeKit::epoch("2025-03-14T10:00:00Z"));
-    EXPECT_EQ(c.maxTs, *TimeKit::epoch("2025-03-16T12:00:00Z"));
-    EXPECT_TRUE(c.perDay.empty());
-}
-
-TEST_F(ClaudeReaderTest, OddModelsAndNumbersAreTakenAsTheyCome)
-{
-    const auto c = parse(
+        R"({"type":"assistant","timestamp":"2025-03-14 09:00:00","message":{"model":7,"usage":{}}})"
+        "\n"
         R"({"type":"assistant","isSidechain":true,"message":{"model":"","usage":{"input_tokens":"9","output_tokens":2.5}}})");
-    ASSERT_EQ(c.models.count(""), 1u);
-    EXPECT_EQ(c.models.at("").input, 0);
-    EXPECT_EQ(c.models.at("").output, 2.5);
     EXPECT_EQ(c.assistantMessages, 1);
-    EXPECT_TRUE(c.perDay.empty()) << "a line without a timestamp books to no day";
+    EXPECT_EQ(c.models.at(""), (ModelAcc{1, 0, 2.5, 0, 0})) << "numbers are taken as they come, strings as 0";
+    EXPECT_EQ(c.activeDays, (std::set<std::string>{"2025-03-14", "2025-03-15"}));
+    EXPECT_EQ(c.byHour[10] + c.byHour[11], 2);
+    EXPECT_EQ(c.minTs, *TimeKit::epoch("2025-03-14T10:00:00Z"));
+    EXPECT_EQ(c.maxTs, *TimeKit::epoch("2025-03-15T11:00:00.500Z"));
+    EXPECT_TRUE(c.perDay.empty()) << "the only response has no timestamp";
 }
 
 TEST_F(ClaudeReaderTest, TokenCountsNoResponseCanHaveCountAsNothing)
@@ -128,49 +109,34 @@ TEST_F(ClaudeReaderTest, TokenCountsNoResponseCanHaveCountAsNothing)
     EXPECT_TRUE(std::isfinite(c.cost));
 }
 
-TEST_F(ClaudeReaderTest, RepeatedResponseLinesCountOnce)
+TEST_F(ClaudeReaderTest, ARepeatedResponseCountsOnceWithTheLargestOutputOnTheFirstDay)
 {
-    // One response written as three lines (one per content block) with the same id, request and usage.
-    const std::string three =
-        assistant("msg_1", "req_1", 10, 5) + assistant("msg_1", "req_1", 10, 5) + assistant("msg_1", "req_1", 10, 5);
-    const auto c = parse(three);
-    EXPECT_EQ(c.assistantMessages, 1);
-    EXPECT_EQ(c.models.at("claude-sonnet-4-5").messages, 1);
-    EXPECT_EQ(c.tokensIn, 10);
-    EXPECT_EQ(c.tokensOut, 5);
-    EXPECT_EQ(c.cost, Pricing::costOf({3, 15}, 10, 5, 0, 0));
-    EXPECT_EQ(c.perDay.at("2025-03-14").tokens, 15);
-
-    // Different requests with the same message id are different responses.
-    EXPECT_EQ(parse(assistant("msg_1", "req_1", 10, 5) + assistant("msg_1", "req_2", 10, 5)).assistantMessages, 2);
-    // Lines without a string id count one by one.
-    EXPECT_EQ(parse(assistant("", "req_1", 10, 5) + assistant("", "req_1", 10, 5)).assistantMessages, 2);
-}
-
-TEST_F(ClaudeReaderTest, RepeatedResponseKeepsTheLargestOutputAndTheFirstDay)
-{
+    // One response written as one line per content block: same id, request and input side.
     const auto c = parse(assistant("msg_1", "req_1", 10, 5, "claude-haiku-4-5", "2025-03-14T23:59:59Z") +
                          assistant("msg_1", "req_1", 10, 40, "claude-opus-4-6", "2025-03-15T00:00:01Z") +
                          assistant("msg_1", "req_1", 10, 40, "claude-sonnet-4-5", "2025-03-15T00:00:02Z"));
     EXPECT_EQ(c.assistantMessages, 1);
+    EXPECT_EQ(c.tokensIn, 10);
     EXPECT_EQ(c.tokensOut, 40);
+    EXPECT_EQ(c.cost, Pricing::costOf(Pricing::baseFor("claude-opus-4-6"), 10, 40, 0, 0));
     ASSERT_EQ(c.models.size(), 1u);
     EXPECT_EQ(c.models.begin()->first, "claude-opus-4-6") << "earliest copy wins a tie";
     EXPECT_EQ(c.perDay.at("2025-03-14").tokens, 50);
     EXPECT_EQ(c.perDay.count("2025-03-15"), 0u);
     EXPECT_EQ(c.activeDays.size(), 2u) << "every copy's timestamp still counts";
+
+    EXPECT_EQ(parse(assistant("msg_1", "req_1", 10, 5) + assistant("msg_1", "req_2", 10, 5)).assistantMessages, 2)
+        << "another request is another response";
+    EXPECT_EQ(parse(assistant("", "req_1", 10, 5) + assistant("", "req_1", 10, 5)).assistantMessages, 2)
+        << "lines without an id count one by one";
+    // Without a request id, a different input side is a different response.
+    const auto gateway =
+        parse(assistant("msg_x", "", 10, 5) + assistant("msg_x", "", 10, 7) + assistant("msg_x", "", 11, 5));
+    EXPECT_EQ(gateway.assistantMessages, 2);
+    EXPECT_EQ(gateway.tokensOut, 12);
 }
 
-TEST_F(ClaudeReaderTest, WithoutRequestIdTheInputCountsSeparateResponses)
-{
-    // A gateway reusing one message id: different input sides are different responses, equal ones are copies.
-    const auto c = parse(assistant("msg_x", "", 10, 5) + assistant("msg_x", "", 10, 7) + assistant("msg_x", "", 11, 5));
-    EXPECT_EQ(c.assistantMessages, 2);
-    EXPECT_EQ(c.tokensOut, 12);
-    EXPECT_EQ(c.tokensIn, 21);
-}
-
-TEST_F(ClaudeReaderTest, StructuredPatchesCountPlusAndMinusLines)
+TEST_F(ClaudeReaderTest, PatchesCountPlusAndMinusLinesAndWholeFileWritesTheirPieces)
 {
     const auto c = parse(
         R"({"timestamp":"2025-03-14T10:00:00Z","toolUseResult":{"filePath":"/a.ts","structuredPatch":[{"lines":["+x","+y","-z"]},{"lines":[" ctx","-w","",5]},{"nolines":1},"hunk"]}})"
@@ -180,98 +146,16 @@ TEST_F(ClaudeReaderTest, StructuredPatchesCountPlusAndMinusLines)
     EXPECT_EQ(c.linesRemoved, 2);
     EXPECT_EQ(c.editedFiles, (std::set<std::string>{"/a.ts"}));
     EXPECT_EQ(c.perDay.at("2025-03-14").linesAdded, 2) << "the line without a timestamp adds to no day";
-}
 
-TEST_F(ClaudeReaderTest, WholeFileWritesCountTheirPieces)
-{
-    const auto lines = [](std::string_view result) {
-        return parse(std::string(R"({"toolUseResult":)") + std::string(result) + "}").linesAdded;
+    const std::pair<const char*, int64_t> writes[] = {
+        {R"({"filePath":"/f","content":"a\nb\nc\n"})", 4},
+        {R"({"filePath":"/f","content":""})", 1},
+        {R"({"filePath":"/f","content":"a\nb","structuredPatch":[]})", 0},
+        {R"({"filePath":"/f","content":"a\nb","structuredPatch":{}})", 0},
+        {R"({"content":"a\nb"})", 0},
+        {R"("text")", 0},
     };
-    EXPECT_EQ(lines(R"({"filePath":"/f","content":"a\nb\nc\n"})"), 4);
-    EXPECT_EQ(lines(R"({"filePath":"/f","content":""})"), 1);
-    EXPECT_EQ(lines(R"({"filePath":"/f","content":"a\nb","structuredPatch":[]})"), 0);
-    EXPECT_EQ(lines(R"({"filePath":"/f","content":"a\nb","structuredPatch":null})"), 0);
-    EXPECT_EQ(lines(R"({"content":"a\nb"})"), 0);
-    EXPECT_EQ(lines(R"({"filePath":3,"content":"a\nb"})"), 0);
-    EXPECT_EQ(lines(R"("text")"), 0);
+    for (const auto& [result, added] : writes)
+        EXPECT_EQ(parse(std::string(R"({"toolUseResult":)") + result + "}").linesAdded, added) << result;
     EXPECT_TRUE(parse(R"({"toolUseResult":{"filePath":"/f","structuredPatch":[]}})").editedFiles.empty());
-}
-
-TEST(ClaudeLinesFromResultTest, FollowsTheShapeOfTheResult)
-{
-    using StatsEngine::linesFromResult;
-    EXPECT_EQ(linesFromResult(R"({"structuredPatch":[{"lines":["+a","-b","+c"]}]})"), (LineCounts{2, 1}));
-    EXPECT_EQ(linesFromResult(R"({"structuredPatch":[],"content":"x"})"), (LineCounts{0, 0}));
-    EXPECT_EQ(linesFromResult(R"({"filePath":"f","content":"x\ny"})"), (LineCounts{2, 0}));
-    EXPECT_EQ(linesFromResult(R"({"filePath":"f","content":"x","structuredPatch":{}})"), (LineCounts{0, 0}));
-    EXPECT_EQ(linesFromResult("not json"), (LineCounts{0, 0}));
-}
-
-TEST_F(ClaudeReaderTest, BadLinesAreSkippedAlone)
-{
-    std::string text = R"({"type":"last-prompt"})"
-                       "\n{not json\n"
-                       "[1,2,3]\n"
-                       "\"just a string\"\n"
-                       R"({"type":"last-prompt","bad":")"
-                       "\xff\xfe"
-                       R"("})"
-                       "\n";
-    static constexpr char withNul[] = "{\"type\":\"last-prompt\"}\0garbage\n";
-    text += std::string(withNul, sizeof withNul - 1);
-    text += std::string(100000, '[') + "\n";
-    text += R"({"type":"last-prompt","timestamp":12345})"
-            "\n";
-    const auto c = parse(text);
-    EXPECT_EQ(c.prompts, 2);
-    EXPECT_TRUE(c.activeDays.empty());
-}
-
-TEST_F(ClaudeReaderTest, TimestampsFillDaysHoursAndRange)
-{
-    const auto c = parse(R"({"timestamp":"2025-03-14T09:00:00Z"})"
-                         "\n"
-                         R"({"timestamp":"2025-03-13T09:30:00.500Z"})"
-                         "\n"
-                         R"({"timestamp":"2025-03-14 09:00:00"})");
-    EXPECT_EQ(c.activeDays, (std::set<std::string>{"2025-03-13", "2025-03-14"}));
-    EXPECT_EQ(c.byHour[9], 2);
-    EXPECT_EQ(c.minTs, *TimeKit::epoch("2025-03-13T09:30:00.500Z"));
-    EXPECT_EQ(c.maxTs, *TimeKit::epoch("2025-03-14T09:00:00Z"));
-}
-
-TEST_F(ClaudeReaderTest, FilesThatCannotBeReadGiveTheEmptyContribution)
-{
-    TempDir dir;
-    EXPECT_EQ(StatsEngine::parseClaudeFile(dir.path() + "/missing.jsonl"), FileContribution{});
-    EXPECT_EQ(StatsEngine::parseClaudeFile(dir.mkdir("folder.jsonl")), FileContribution{});
-    const std::string fifo = dir.path() + "/pipe.jsonl";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(StatsEngine::parseClaudeFile(fifo), FileContribution{}) << "a FIFO must not block the reader";
-    const std::string file = dir.write("ok.jsonl", R"({"type":"last-prompt"})");
-    EXPECT_EQ(StatsEngine::parseClaudeFile(file).prompts, 1);
-}
-
-TEST_F(ClaudeReaderTest, ScratchIsReusedAcrossFilesOfDifferentSizes)
-{
-    TempDir dir;
-    ParseScratch scratch;
-    const std::string big = dir.write("big.jsonl", std::string(1 << 20, ' ') + R"({"type":"last-prompt"})");
-    const std::string small = dir.write("small.jsonl", "{\"type\":\"last-prompt\"}\n{\"type\":\"last-prompt\"}");
-    EXPECT_EQ(StatsEngine::parseClaudeFile(big, scratch).prompts, 1);
-    EXPECT_EQ(StatsEngine::parseClaudeFile(small, scratch).prompts, 2);
-    EXPECT_EQ(StatsEngine::parseClaudeFile(big, scratch).prompts, 1);
-}
-
-TEST_F(ClaudeReaderTest, LinesOfManyMegabytesAreRead)
-{
-    std::string content;
-    for (int i = 0; i < 200000; ++i)
-        content += "line of a large file\\n";
-    const auto c = parse(R"({"type":"last-prompt"})"
-                         "\n"
-                         R"({"toolUseResult":{"filePath":"/big.txt","content":")" +
-                         content + "\"}}\n" + R"({"type":"last-prompt"})");
-    EXPECT_EQ(c.linesAdded, 200001);
-    EXPECT_EQ(c.prompts, 2);
 }

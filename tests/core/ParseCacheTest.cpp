@@ -1,6 +1,7 @@
 #include "core/ParseCache.h"
 
 #include "core/AtomicFile.h"
+#include "core/DataDirectory.h"
 #include "core/RecordCodec.h"
 #include "tests/support/TempDir.h"
 
@@ -140,26 +141,27 @@ TEST_F(ParseCacheTest, ACacheMadeInAnotherZoneStartsOver)
     EXPECT_FALSE(elsewhere->snapshot());
 }
 
-TEST_F(ParseCacheTest, OnlyTheOwnerMayReadIt)
+TEST_F(ParseCacheTest, OnlyTheOwnerMayReadItOrItsFolder)
 {
     const mode_t old = umask(0);
     auto cache = ParseCache::open(path, zone);
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string savedValue = saved ? saved : "";
+    setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+    const std::string folder = DataDirectory::path();
+    saved ? setenv("XDG_DATA_HOME", savedValue.c_str(), 1) : unsetenv("XDG_DATA_HOME");
     umask(old);
     ASSERT_TRUE(cache);
     const ParsedLog log = sampleLog(1);
     ASSERT_TRUE(write(*cache, "/a.jsonl", log));
-    for (const char* suffix : {"", "-wal"}) {
+    for (const std::string& file : {path, path + "-wal", folder}) {
         struct stat st
         {
         };
-        ASSERT_EQ(stat((path + suffix).c_str(), &st), 0) << suffix;
-        EXPECT_EQ(st.st_mode & 0777, 0600u) << suffix;
+        ASSERT_EQ(stat(file.c_str(), &st), 0) << file;
+        EXPECT_EQ(st.st_mode & 0777, S_ISDIR(st.st_mode) ? 0700u : 0600u) << file;
     }
-}
-
-TEST_F(ParseCacheTest, NoCacheWhereNoneCanBeMade)
-{
-    EXPECT_FALSE(ParseCache::open(dir.path() + "/no/such/folder/cache.db", zone));
+    EXPECT_FALSE(ParseCache::open(dir.path() + "/no/such/folder/cache.db", zone)) << "no cache where none can be made";
 }
 
 TEST(RecordCodecTest, RecordsDecodeOnlyWholeAndForTheirOwnPath)
@@ -181,12 +183,11 @@ TEST(RecordCodecTest, RecordsDecodeOnlyWholeAndForTheirOwnPath)
 
 TEST(RecordCodecTest, SnapshotsRoundTripAndRefuseUnorderedDays)
 {
-    const FoldSnapshot snapshot = sampleSnapshot();
+    FoldSnapshot snapshot = sampleSnapshot();
     EXPECT_EQ(RecordCodec::decodeSnapshot(RecordCodec::encode(snapshot)), snapshot);
-    FoldSnapshot unordered = snapshot;
-    unordered.fold.fileDays = {20254, 20253, 20254};
-    EXPECT_FALSE(RecordCodec::decodeSnapshot(RecordCodec::encode(unordered)));
-    FoldSnapshot pastTheEnd = snapshot;
-    pastTheEnd.fold.fileDayEnds = {2, 4};
-    EXPECT_FALSE(RecordCodec::decodeSnapshot(RecordCodec::encode(pastTheEnd)));
+    snapshot.fold.fileDayEnds = {2, 4};
+    EXPECT_FALSE(RecordCodec::decodeSnapshot(RecordCodec::encode(snapshot))) << "past the end";
+    snapshot.fold.fileDays = {20254, 20253, 20254};
+    snapshot.fold.fileDayEnds = {2, 3};
+    EXPECT_FALSE(RecordCodec::decodeSnapshot(RecordCodec::encode(snapshot))) << "unordered";
 }

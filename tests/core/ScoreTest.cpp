@@ -27,49 +27,33 @@ std::array<int64_t, 24> hours(int64_t night, int64_t day)
 
 } // namespace
 
-TEST(ScoreTest, BandStepsAtThresholdsAndClimbsLogarithmicallyBetween)
-{
-    EXPECT_EQ(Score::band(0, kLines), 0);
-    EXPECT_EQ(Score::band(-5, kLines), 0);
-    EXPECT_NEAR(Score::band(500, kLines), 0.17996, 1e-5);
-    EXPECT_DOUBLE_EQ(Score::band(1000, kLines), 0.2);
-    EXPECT_NEAR(Score::band(5000, kLines), 0.38219, 1e-5);
-    EXPECT_DOUBLE_EQ(Score::band(1e6, kLines), 1);
-    EXPECT_DOUBLE_EQ(Score::band(1e9, kLines), 1);
-    EXPECT_EQ(Score::band(5, std::span<const double>{}), 0);
-    const std::array<double, 2> zeroStart{0, 10};
-    EXPECT_DOUBLE_EQ(Score::band(0, zeroStart), 0.5) << "at the first threshold when it is 0";
-}
-
-TEST(ScoreTest, FiguresThatAreNotNumbersOrInfiniteGiveValidScores)
+TEST(ScoreTest, BandsStepAtThresholdsClimbLogarithmicallyAndAreSafeForAnyDouble)
 {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     constexpr double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(Score::band(nan, kLines), 0);
-    EXPECT_EQ(Score::band(inf, kLines), 1);
-    EXPECT_EQ(Score::band(-inf, kLines), 0);
+    const std::pair<double, double> cases[] = {{0, 0},   {-5, 0},  {500, 0.17996}, {1000, 0.2}, {5000, 0.38219},
+                                               {1e6, 1}, {1e9, 1}, {nan, 0},       {inf, 1},    {-inf, 0}};
+    for (const auto& [value, band] : cases)
+        EXPECT_NEAR(Score::band(value, kLines), band, 1e-5) << value;
+    EXPECT_EQ(Score::band(5, std::span<const double>{}), 0);
+    const std::array<double, 2> zeroStart{0, 10};
+    EXPECT_DOUBLE_EQ(Score::band(0, zeroStart), 0.5) << "at the first threshold when it is 0";
+
     for (const double x : {nan, inf, -inf}) {
         const int64_t score = Score::crackedScore(x, x, x, x, x);
-        EXPECT_GE(score, 0);
-        EXPECT_LE(score, 99);
+        EXPECT_TRUE(score >= 0 && score <= 99) << x;
         EXPECT_GE(Score::percentile(score), 1);
         EXPECT_EQ(Score::badgesFor(x, 0, std::array<int64_t, 24>{}, x, x, 0, 0).size(), 10u);
     }
 }
 
-TEST(ScoreTest, ScoreWeighsTheFiveAxes)
+TEST(ScoreTest, ScoreWeighsTheFiveAxesAndPercentileInterpolatesTheTable)
 {
     EXPECT_EQ(Score::crackedScore(0, 0, 0, 0, 0), 0);
     EXPECT_EQ(Score::crackedScore(10'000, 10'000'000, 50, 7, 20), 40);
     EXPECT_EQ(Score::crackedScore(1, 0, 1, 1, 1), 4);
     EXPECT_EQ(Score::crackedScore(1e12, 1e12, 1e6, 1e4, 1e4), 99) << "never 100";
-}
-
-TEST(ScoreTest, PercentileInterpolatesTheTable)
-{
-    const std::pair<int64_t, int64_t> cases[] = {{0, 99},  {1, 98},  {15, 82}, {16, 81}, {30, 63}, {45, 46},
-                                                 {40, 52}, {50, 40}, {60, 27}, {70, 17}, {80, 9},  {90, 4},
-                                                 {95, 2},  {99, 1},  {150, 1}, {-10, 99}};
+    const std::pair<int64_t, int64_t> cases[] = {{-10, 99}, {0, 99}, {1, 98}, {16, 81}, {45, 46}, {99, 1}, {150, 1}};
     for (const auto& [score, expected] : cases)
         EXPECT_EQ(Score::percentile(score), expected) << score;
 }
@@ -79,18 +63,11 @@ TEST(ScoreTest, BadgesComeInTheirOrderWithTheirConditions)
     const auto none = Score::badgesFor(0, 0, hours(0, 0), 0, 0, 0, 0);
     ASSERT_EQ(none.size(), 10u);
     EXPECT_TRUE(earned(none).empty());
-    EXPECT_EQ(none[0].id, "first-blood");
-    EXPECT_EQ(none[0].label, "First Blood");
-    EXPECT_EQ(none[2].emoji, "\U0001F3DB\uFE0F");
-    EXPECT_EQ(none[8].label, "Multi-Model");
-    EXPECT_EQ(none[9].desc, "100+ sessions");
-
     EXPECT_EQ(earned(Score::badgesFor(1, 6, hours(0, 0), 99.99, 99'999'999, 2, 99)),
               (std::vector<std::string>{"first-blood"}));
     EXPECT_EQ(earned(Score::badgesFor(100'000, 30, hours(0, 0), 100, 1e8, 3, 100)),
               (std::vector<std::string>{"first-blood", "ten-k", "hundred-k", "week-streak", "month-streak",
                                         "big-spender", "token-lord", "polyglot", "centurion"}));
-    EXPECT_EQ(earned(Score::badgesFor(0, 7, hours(0, 0), 0, 0, 0, 0)), (std::vector<std::string>{"week-streak"}));
 }
 
 TEST(ScoreTest, NightOwlNeedsAThirdOfTheActivityBeforeFive)

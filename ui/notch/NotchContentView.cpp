@@ -219,6 +219,11 @@ bool NotchContentView::collapsePending() const
     return m_collapseWork.isActive();
 }
 
+QTimer& NotchContentView::collapseTimer()
+{
+    return m_collapseWork;
+}
+
 void NotchContentView::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);

@@ -107,6 +107,8 @@ public:
     void tick();
     /// A collapse is waiting for the 0.35 s after the pointer left.
     bool collapsePending() const;
+    /// The wait between the pointer leaving and the collapse; tests fire it instead of waiting.
+    QTimer& collapseTimer();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -73,21 +73,6 @@ NotchContentView* NotchController::content() const
     return m_panel->content();
 }
 
-double NotchController::notchCenterX() const
-{
-    return m_notchCenterX;
-}
-
-double NotchController::screenTop() const
-{
-    return m_screenTop;
-}
-
-double NotchController::collapsedWidth() const
-{
-    return m_collapsedWidth;
-}
-
 bool NotchController::hidden() const
 {
     return m_hidden;

@@ -35,12 +35,6 @@ public:
     NotchPanel* panel() const;
     NotchContentView* content() const;
 
-    /// Horizontal centre of the notch, in global coordinates.
-    double notchCenterX() const;
-    /// Top edge of the chosen screen, in global coordinates; the panel hangs from it.
-    double screenTop() const;
-    /// Width of the collapsed panel before offsets and flares.
-    double collapsedWidth() const;
     bool hidden() const;
     /// A hover-driven resize of the panel is still running.
     bool animating() const;

@@ -6,7 +6,7 @@
 #include "ui/notch/NotchPanel.h"
 
 #include <QApplication>
-#include <QTest>
+#include <QPropertyAnimation>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -38,50 +38,31 @@ std::function<std::vector<ScreenGeometry>()> fixed(std::vector<ScreenGeometry> s
 
 } // namespace
 
-TEST(NotchControllerTest, CentresOnTheScreenTopWithoutAHousing)
+TEST(NotchControllerTest, CentresOnTheHousingOrTheScreenAndWidensForTheRightWing)
 {
     PrefsGuard guard;
     NotchController notch(fixed({plainScreen()}));
-    EXPECT_EQ(notch.frameFor(false), QRect(630, 0, 180, 32));
     EXPECT_EQ(notch.panel()->geometry(), QRect(630, 0, 180, 32));
-
     Prefs::setInteger(PrefKey::NotchHeightOffset, -20);
     Prefs::setInteger(PrefKey::NotchWidthOffset, 10);
     Prefs::setInteger(PrefKey::NotchXOffset, 7);
     EXPECT_EQ(notch.frameFor(false), QRect(632, 0, 190, 20));
     EXPECT_EQ(notch.frameFor(true), QRect(486, 0, 482, 330));
-}
 
-TEST(NotchControllerTest, SpansTheHousingOfTheScreenThatHasOne)
-{
-    PrefsGuard guard;
-    NotchController notch(fixed({plainScreen(), screenWithHousing()}));
-    EXPECT_EQ(notch.notchCenterX(), 2196);
-    EXPECT_EQ(notch.collapsedWidth(), 310);
-    EXPECT_EQ(notch.frameFor(false), QRect(2030, -200, 332, 32));
-    Prefs::setReal(PrefKey::NotchFlare, 20);
-    EXPECT_EQ(notch.frameFor(false), QRect(2021, -200, 350, 32));
-
-    NotchController noScreens(fixed({}));
-    EXPECT_EQ(noScreens.notchCenterX(), 0);
-    EXPECT_EQ(noScreens.collapsedWidth(), 158);
-}
-
-TEST(NotchControllerTest, WideRightWingTextWidensTheCollapsedPanel)
-{
-    PrefsGuard guard;
-    NotchController notch(fixed({plainScreen()}));
     Stats stats;
-    stats.sessions = 42;
-    notch.content()->stats = stats;
-    EXPECT_EQ(notch.frameFor(false).width(), 180);
-
     Prefs::setInteger(PrefKey::WingStat, 4);
     stats.cost = 123456789; // "$123456.8k"
     notch.content()->stats = stats;
     const double textWidth = notch.content()->rightStatWidth();
     ASSERT_GT(textWidth, 44);
-    EXPECT_EQ(notch.frameFor(false).width(), qRound(180 + textWidth - 44));
+    EXPECT_EQ(notch.frameFor(false).width(), qRound(190 + textWidth - 44));
+
+    PrefsGuard reset;
+    EXPECT_EQ(NotchController(fixed({})).frameFor(false), QRect(-90, 0, 180, 32)) << "no screen: the defaults";
+    NotchController housed(fixed({plainScreen(), screenWithHousing()}));
+    EXPECT_EQ(housed.frameFor(false), QRect(2030, -200, 332, 32)) << "the housing's 200 plus 55 on either side";
+    Prefs::setReal(PrefKey::NotchFlare, 20);
+    EXPECT_EQ(housed.frameFor(false), QRect(2021, -200, 350, 32));
 }
 
 TEST(NotchControllerTest, HidingStopsTheSpriteTimerAndShowingRestartsIt)
@@ -111,8 +92,10 @@ TEST(NotchControllerTest, HoverRequestsAnimateThePanelOnlyOnAChange)
 
     notch.content()->onExpandChange(true);
     EXPECT_TRUE(notch.content()->expanded);
-    EXPECT_TRUE(notch.animating());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !notch.animating(); }, 3000));
+    ASSERT_TRUE(notch.animating());
+    auto* animation = notch.panel()->findChild<QPropertyAnimation*>();
+    animation->setCurrentTime(animation->duration()); // run to its end without waiting
+    EXPECT_FALSE(notch.animating());
     EXPECT_EQ(notch.panel()->geometry(), QRect(479, 0, 482, 330));
     EXPECT_EQ(notch.content()->geometry(), QRect(0, 0, 482, 330));
 
