@@ -270,7 +270,7 @@ private:
 
     std::shared_ptr<TestBackendState> m_state;
     const PostgresServer* m_database;
-    QTcpServer m_server;
+    QTcpServer m_server{this}; // a child, so that it moves to the backend's thread too
     QHash<QTcpSocket*, QByteArray> m_buffers;
     QList<QPair<QPointer<QTcpSocket>, Answer>> m_held;
 };
