@@ -19,6 +19,9 @@ public:
     /// A watcher of dir, or null when the folder cannot be watched (missing, unreadable).
     static std::unique_ptr<DirWatcher> create(const QString& dir, std::function<void()> handler);
 
+    /// The countdown to the next call, for tests that drive it instead of waiting for it.
+    QTimer& countdown() { return m_pending; }
+
 private:
     DirWatcher(std::function<void()> handler);
 

@@ -1,5 +1,4 @@
-#include "tests/support/RunProgram.h"
-#include "tests/support/TempDir.h"
+#include "tests/app/KorvelRun.h"
 
 #include <QColor>
 #include <QFile>
@@ -13,81 +12,53 @@ class DebugRenderTest : public ::testing::Test
 protected:
     TempDir home;
 
-    ProgramResult korvel(const std::vector<std::string>& args)
+    // Renders with the flag into a file of the home folder and loads the picture.
+    QImage render(const char* flag, const std::string& expectedOutput)
     {
-        return runProgram(KORVEL_BINARY, args,
-                          {"HOME=" + home.path(), "TZ=UTC", "XDG_DATA_HOME=" + home.path() + "/data",
-                           "XDG_CONFIG_HOME=" + home.path() + "/config"});
-    }
-
-    std::string out(const char* name) const { return home.path() + "/" + name; }
-
-    void setFlare(double flare)
-    {
-        home.write("config/Korvel/Korvel.conf", "[General]\nkorvel.notchFlare=" + std::to_string(flare) + "\n");
+        const std::string path = home.path() + "/out.png";
+        const ProgramResult run = korvel(home, {flag, path});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, expectedOutput + path + "\n") << run.err;
+        return QImage(QString::fromStdString(path));
     }
 };
 
-QColor at(const QImage& image, int x, int y)
-{
-    return QColor(image.pixel(x, y));
-}
-
 } // namespace
 
-TEST_F(DebugRenderTest, CardIsWrittenAtShareSize)
+TEST_F(DebugRenderTest, CardAndSpritesAreWrittenAtTheirSizes)
 {
-    const auto run = korvel({"--card", out("card.png")});
-    EXPECT_EQ(run.status, 0);
-    const QImage card(QString::fromStdString(out("card.png")));
-    ASSERT_FALSE(card.isNull()) << run.out << run.err;
-    EXPECT_EQ(card.size(), QSize(1200, 630));
-    EXPECT_EQ(run.out, "wrote " + std::to_string(QFile(QString::fromStdString(out("card.png"))).size()) + " bytes to " +
-                           out("card.png") + "\n");
+    const std::string card = home.path() + "/out.png";
+    const ProgramResult run = korvel(home, {"--card", card});
+    EXPECT_EQ(run.out,
+              "wrote " + std::to_string(QFile(QString::fromStdString(card)).size()) + " bytes to " + card + "\n");
+    EXPECT_EQ(QImage(QString::fromStdString(card)).size(), QSize(1200, 630));
+    const QImage strip = render("--sprites", "wrote sprite filmstrip (6 sprites x 4 frames) to ");
+    EXPECT_EQ(strip.size(), QSize(652, 334));
+    EXPECT_EQ(QColor(strip.pixel(10 + 158 * 3 + 79, 22 + 54 * 5 + 16)), QColor(Qt::black)) << "the last notch body";
 }
 
-TEST_F(DebugRenderTest, SpritesFilmstripHasSixRowsOfFourFrames)
+TEST_F(DebugRenderTest, NotchViewsFollowTheFlarePreference)
 {
-    const auto run = korvel({"--sprites", out("sprites.png")});
-    EXPECT_EQ(run.out, "wrote sprite filmstrip (6 sprites x 4 frames) to " + out("sprites.png") + "\n");
-    const QImage strip(QString::fromStdString(out("sprites.png")));
-    ASSERT_EQ(strip.size(), QSize(652, 334));
-    EXPECT_EQ(at(strip, 2, 2), QColor(44, 44, 46));
-    // Each frame cell is a collapsed notch: black in the middle of its body.
-    for (int row = 0; row < 6; ++row)
-        for (int k = 0; k < 4; ++k)
-            EXPECT_EQ(at(strip, 10 + 158 * k + 79, 22 + 54 * row + 16), QColor(Qt::black)) << row << " " << k;
-}
-
-TEST_F(DebugRenderTest, NotchViewShowsTheSceneAndTheMagnifiedCorner)
-{
-    const auto run = korvel({"--notchview", out("view.png")});
-    EXPECT_EQ(run.out, "wrote notch silhouette + 4x corner zoom to " + out("view.png") + "\n");
-    const QImage view(QString::fromStdString(out("view.png")));
+    const QImage view = render("--notchview", "wrote notch silhouette + 4x corner zoom to ");
     ASSERT_EQ(view.size(), QSize(440, 350));
-    EXPECT_EQ(at(view, 5, 100), QColor(200, 129, 74)) << "desktop";
-    EXPECT_EQ(at(view, 5, 10), QColor(30, 30, 30)) << "menu bar";
-    EXPECT_EQ(at(view, 220, 40), QColor(Qt::black)) << "notch body";
-    EXPECT_EQ(at(view, 119 - 1, 40), QColor(200, 129, 74)) << "left of the default 202-wide notch, below the bar";
-    // The crop starts 5 points left of the flare, so its left columns show the menu bar, magnified.
-    EXPECT_EQ(at(view, (440 - 136) / 2 + 8, 225), QColor(30, 30, 30));
-    EXPECT_EQ(at(view, (440 - 136) / 2 + 8, 220 + 110), QColor(200, 129, 74));
-}
+    EXPECT_EQ(QColor(view.pixel(220, 40)), QColor(Qt::black)) << "notch body";
+    EXPECT_EQ(QColor(view.pixel(118, 40)), QColor(200, 129, 74)) << "desktop left of the default 202-wide notch";
 
-TEST_F(DebugRenderTest, NotchCornerFollowsTheFlarePreference)
-{
-    setFlare(20);
-    const auto run = korvel({"--notchcorner", out("corner.png")});
-    EXPECT_EQ(run.out, "wrote notch silhouette + 8x corner zoom to " + out("corner.png") + "\n");
-    const QImage corner(QString::fromStdString(out("corner.png")));
+    home.write("config/Korvel/Korvel.conf", "[General]\nkorvel.notchFlare=20\n");
+    const QImage corner = render("--notchcorner", "wrote notch silhouette + 8x corner zoom to ");
     ASSERT_EQ(corner.size(), QSize(440, 470));
     // Flare 20: a 220-wide notch from x 110; its body begins at 130.
-    EXPECT_EQ(at(corner, 135, 40), QColor(Qt::black));
-    EXPECT_EQ(at(corner, 125, 40), QColor(200, 129, 74));
+    EXPECT_EQ(QColor(corner.pixel(135, 40)), QColor(Qt::black));
+    EXPECT_EQ(QColor(corner.pixel(125, 40)), QColor(200, 129, 74));
 }
 
-TEST_F(DebugRenderTest, DefaultPathsAreUsedWhenTheFlagIsLast)
+TEST_F(DebugRenderTest, APictureThatCannotBeWrittenIsAnErrorAndDefaultPathsFollowALastFlag)
 {
-    const auto run = korvel({"--stats-dir", "x", "--notchview"});
-    EXPECT_EQ(run.out, "wrote notch silhouette + 4x corner zoom to /tmp/korvel-notchview.png\n");
+    const std::string path = home.path() + "/missing/card.png";
+    const ProgramResult failed = korvel(home, {"--card", path});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, "");
+    EXPECT_NE(failed.err.find("korvel: could not write " + path + ": "), std::string::npos) << failed.err;
+    EXPECT_EQ(korvel(home, {"--stats-dir", "x", "--notchview"}).out,
+              "wrote notch silhouette + 4x corner zoom to /tmp/korvel-notchview.png\n");
 }

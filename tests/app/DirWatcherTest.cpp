@@ -2,42 +2,39 @@
 
 #include "tests/support/TempDir.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
-TEST(DirWatcherTest, ABurstOfChangesGivesOneCallAfterTheLast)
+namespace {
+
+// Waits for the watcher to see a change: its countdown starts.
+bool counting(DirWatcher& watcher)
 {
-    TempDir dir;
-    int calls = 0;
-    QElapsedTimer sinceLast;
-    qint64 delay = -1;
-    auto watcher = DirWatcher::create(QString::fromStdString(dir.path()), [&] {
-        ++calls;
-        delay = sinceLast.elapsed();
-    });
-    ASSERT_TRUE(watcher);
-    for (int i = 0; i < 5; ++i) {
-        dir.write("project-" + std::to_string(i) + "/a.jsonl", "{}");
-        sinceLast.start();
-        QTest::qWait(150);
-    }
-    EXPECT_TRUE(QTest::qWaitFor([&] { return calls > 0; }, 5000));
-    QTest::qWait(500);
-    EXPECT_EQ(calls, 1);
-    EXPECT_GE(delay, DirWatcher::kDebounceMs - 100) << "one call, the debounce after the last change";
+    return QTest::qWaitFor([&] { return watcher.countdown().isActive(); }, 10000);
 }
 
-TEST(DirWatcherTest, AppendsInsideSubfoldersAreNotSeen)
+} // namespace
+
+TEST(DirWatcherTest, EveryChangeRestartsTheCountdownAndItsEndGivesOneCall)
 {
     TempDir dir;
-    const std::string log = dir.write("project/a.jsonl", "{}\n");
     int calls = 0;
     auto watcher = DirWatcher::create(QString::fromStdString(dir.path()), [&] { ++calls; });
     ASSERT_TRUE(watcher);
-    dir.write("project/a.jsonl", "{}\n{}\n");
-    QTest::qWait(DirWatcher::kDebounceMs + 500);
+    EXPECT_EQ(watcher->countdown().interval(), DirWatcher::kDebounceMs);
+    // A countdown that cannot end by itself: the test ends it.
+    watcher->countdown().setInterval(24 * 3600 * 1000);
+    dir.write("project-1/a.jsonl", "{}");
+    ASSERT_TRUE(counting(*watcher));
+    watcher->countdown().stop();
+    dir.write("project-2/a.jsonl", "{}");
+    ASSERT_TRUE(counting(*watcher)) << "a later change starts it again";
     EXPECT_EQ(calls, 0);
+    watcher->countdown().start(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 1; }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(watcher->countdown().isActive());
 }
 
 TEST(DirWatcherTest, MissingFoldersGiveNoWatcherAndReleaseCancelsTheCall)
@@ -47,8 +44,9 @@ TEST(DirWatcherTest, MissingFoldersGiveNoWatcherAndReleaseCancelsTheCall)
     int calls = 0;
     auto watcher = DirWatcher::create(QString::fromStdString(dir.path()), [&] { ++calls; });
     dir.write("new/a.jsonl", "{}");
-    QTest::qWait(200);
+    ASSERT_TRUE(counting(*watcher));
+    watcher->countdown().start(0);
     watcher.reset();
-    QTest::qWait(DirWatcher::kDebounceMs + 300);
+    QCoreApplication::processEvents();
     EXPECT_EQ(calls, 0);
 }

@@ -45,11 +45,11 @@ struct User
 
     std::vector<std::string> env() const
     {
-        std::vector<std::string> vars{"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config",
-                                      "XDG_DATA_HOME=" + home + "/data", "QT_QPA_PLATFORM=offscreen"};
+        std::vector<std::string> vars = extraEnv;
+        vars.insert(vars.end(), {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config",
+                                 "XDG_DATA_HOME=" + home + "/data", "QT_QPA_PLATFORM=offscreen"});
         if (runtimeVariable)
             vars.push_back("XDG_RUNTIME_DIR=" + *runtimeVariable);
-        vars.insert(vars.end(), extraEnv.begin(), extraEnv.end());
         return vars;
     }
 
@@ -69,8 +69,8 @@ struct User
     ProgramResult start(const std::string& argument) const
     {
         std::vector<std::string> line = command(KORVEL_BINARY, {argument});
-        line.insert(line.begin(), {"/usr/bin/timeout", "30"});
-        return runProgram(line.front(), {line.begin() + 1, line.end()}, env());
+        line.insert(line.begin(), "30");
+        return runProgram("/usr/bin/timeout", line, env());
     }
 
     // Every process of this user talks to backend instead of the built-in one.
@@ -114,10 +114,9 @@ public:
         return settle([&] { return out().contains(text); });
     }
 
-    /// Waits until the error output holds text the given number of times.
-    bool waitForErr(const QString& text, qsizetype times)
+    bool waitForErr(const QString& text)
     {
-        return settle([&] { return err().count(text) >= times; });
+        return settle([&] { return err().contains(text); });
     }
 
     /// The rest of the first whole output line that begins with prefix; empty when none came.
@@ -224,20 +223,7 @@ TEST(HandOverTest, AHandedOverCallbackCompletesTheSignInThatTheRunningInstanceSt
 
     // The sign-in is over: a further callback, another account's, is refused without a word to the backend.
     EXPECT_EQ(user.start("korvel://auth#" + backend.issue(kMallory).fragment().toStdString()).status, 0);
-    ASSERT_TRUE(running.waitForErr(kIgnored, 1)) << running.err().toStdString();
+    ASSERT_TRUE(running.waitForErr(kIgnored)) << running.err().toStdString();
     EXPECT_EQ(backend.requestsTo(QStringLiteral("GET /auth/v1/user")).size(), 1);
     EXPECT_EQ(running.out().count(QStringLiteral("stored session")), 1);
-}
-
-TEST(HandOverTest, ACallbackThatNoSignInAskedForChangesNothingAndSendsNothing)
-{
-    TestBackend backend;
-    User user;
-    user.use(backend);
-    Probe running(user, {"--debug", "korvel://auth#up"});
-    ASSERT_TRUE(running.waitFor("callback korvel://auth#up\n")) << running.err().toStdString();
-    EXPECT_EQ(user.start("korvel://auth#" + backend.issue(kMallory).fragment().toStdString()).status, 0);
-    ASSERT_TRUE(running.waitForErr(kIgnored, 2)) << "the URL of its own start and the one handed over";
-    EXPECT_TRUE(backend.requests().isEmpty());
-    EXPECT_FALSE(running.out().contains(QStringLiteral("stored session")));
 }

@@ -17,41 +17,27 @@ Stats withLines(int64_t lines, int64_t longestStreak = 0)
     return s;
 }
 
-class MilestonesTest : public ::testing::Test
-{
-protected:
-    PrefsGuard guard;
-};
-
 } // namespace
 
-TEST_F(MilestonesTest, EveryHundredThousandLinesAfterTheFirstRecord)
+TEST(MilestonesTest, HundredThousandLinesALongerStreakOrANewBadgeAfterTheFirstRecord)
 {
+    PrefsGuard guard;
     EXPECT_FALSE(Milestones::detect(std::nullopt, withLines(250000))) << "a fresh installation records only";
-    EXPECT_EQ(Prefs::integer(PrefKey::MsLines), 250000);
     Prefs::setInteger(PrefKey::MsLines, 199999);
     EXPECT_TRUE(Milestones::detect(std::nullopt, withLines(200000)));
     Prefs::setInteger(PrefKey::MsLines, 150000);
     EXPECT_FALSE(Milestones::detect(std::nullopt, withLines(180000)));
     EXPECT_FALSE(Milestones::detect(std::nullopt, withLines(90000)));
-    EXPECT_EQ(Prefs::integer(PrefKey::MsLines), 90000) << "stored also when it went down";
-}
+    EXPECT_TRUE(Milestones::detect(std::nullopt, withLines(100000))) << "the lower figure was stored";
 
-TEST_F(MilestonesTest, ANewLongestStreak)
-{
     Prefs::setInteger(PrefKey::MsStreak, 5);
-    EXPECT_TRUE(Milestones::detect(std::nullopt, withLines(0, 6)));
-    EXPECT_EQ(Prefs::integer(PrefKey::MsStreak), 6);
-    EXPECT_FALSE(Milestones::detect(std::nullopt, withLines(0, 4)));
-    EXPECT_EQ(Prefs::integer(PrefKey::MsStreak), 6) << "never decreases";
-}
+    EXPECT_TRUE(Milestones::detect(std::nullopt, withLines(100000, 6)));
+    EXPECT_FALSE(Milestones::detect(std::nullopt, withLines(100000, 4)));
+    EXPECT_FALSE(Milestones::detect(std::nullopt, withLines(100000, 6))) << "the longest streak never decreases";
 
-TEST_F(MilestonesTest, ANewlyEarnedBadgeNeedsAPreviousRecord)
-{
-    const Stats before = withLines(0);
-    Stats after = withLines(0);
-    after.badges[3].earned = true;
-    EXPECT_FALSE(Milestones::detect(std::nullopt, after));
-    EXPECT_TRUE(Milestones::detect(before, after));
-    EXPECT_FALSE(Milestones::detect(after, after));
+    Stats earned = withLines(100000, 6);
+    earned.badges[3].earned = true;
+    EXPECT_FALSE(Milestones::detect(std::nullopt, earned));
+    EXPECT_TRUE(Milestones::detect(withLines(100000, 6), earned));
+    EXPECT_FALSE(Milestones::detect(earned, earned));
 }

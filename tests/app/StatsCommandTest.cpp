@@ -1,54 +1,19 @@
-#include "tests/support/RunProgram.h"
-#include "tests/support/TempDir.h"
+#include "tests/app/KorvelRun.h"
 
-#include <ctime>
 #include <gtest/gtest.h>
 
 namespace {
 
-ProgramResult korvel(const TempDir& home, const std::vector<std::string>& args, const char* zone = "UTC")
-{
-    return runProgram(KORVEL_BINARY, args,
-                      {"HOME=" + home.path(), std::string("TZ=") + zone, "XDG_DATA_HOME=" + home.path() + "/data"});
-}
-
 // The report without its first line, the build time, which differs from run to run.
-std::string figures(const std::string& out)
+std::string figures(const ProgramResult& run)
 {
-    EXPECT_EQ(out.rfind("elapsedMs ", 0), 0u) << out;
-    const auto lf = out.find('\n');
-    return lf == std::string::npos ? out : out.substr(lf + 1);
-}
-
-std::string edit(const std::string& ts, int added, int removed)
-{
-    std::string lines;
-    for (int i = 0; i < added + removed; ++i)
-        lines += std::string(i ? "," : "") + (i < added ? "\"+a\"" : "\"-r\"");
-    return R"({"type":"user","timestamp":")" + ts + R"(","toolUseResult":{"filePath":"/p/f)" + std::to_string(added) +
-           R"(","structuredPatch":[{"lines":[)" + lines + "]}]}}\n";
+    EXPECT_EQ(run.out.rfind("elapsedMs ", 0), 0u) << run.out << run.err;
+    return run.out.substr(std::min(run.out.size(), run.out.find('\n') + 1));
 }
 
 std::string prompt(const std::string& ts)
 {
-    return R"({"type":"user","timestamp":")" + ts +
-           R"(","message":{"role":"user","content":"go"}})"
-           "\n";
-}
-
-std::string reply(const std::string& ts, int output)
-{
-    return R"({"type":"assistant","timestamp":")" + ts +
-           R"(","requestId":"r1","message":{"id":"m1","model":"claude-opus-4-6","usage":{"input_tokens":1000,"output_tokens":)" +
-           std::to_string(output) + "}}}\n";
-}
-
-std::string isoAgo(double seconds)
-{
-    const std::time_t t = std::time(nullptr) - static_cast<std::time_t>(seconds);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&t));
-    return buf;
+    return R"({"type":"user","timestamp":")" + ts + R"(","message":{"role":"user","content":"go"}})" + "\n";
 }
 
 class StatsCommandTest : public ::testing::Test
@@ -56,13 +21,12 @@ class StatsCommandTest : public ::testing::Test
 protected:
     TempDir home;
 
-    void pastTree()
+    void SetUp() override
     {
         home.write(".claude/projects/app/s1.jsonl",
                    prompt("2025-04-01T22:30:00Z") + edit("2025-04-01T22:31:00Z", 3, 1) +
                        reply("2025-04-01T22:32:00Z", 200) + reply("2025-04-01T22:32:00Z", 400));
-        home.write(".claude/projects/app/s2.jsonl",
-                   prompt("2025-04-02T23:30:00Z") + edit("2025-04-03T08:00:00Z", 2, 0));
+        home.write(".claude/projects/app/s2.jsonl", prompt("2025-04-02T23:30:00Z") + edit("2025-04-03T08:00:00Z", 2));
         home.write(".claude/projects/.hidden/s3.jsonl", prompt("2025-04-05T10:00:00Z"));
         home.write(".claude/projects/app/notes.txt", prompt("2025-04-05T10:00:00Z"));
     }
@@ -70,95 +34,94 @@ protected:
 
 } // namespace
 
-TEST_F(StatsCommandTest, NoLogsPrintTheEmptyReport)
-{
-    const auto run = korvel(home, {"--stats"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(figures(run.out), "score 0\n"
-                                "cost 0.0\n"
-                                "linesAdded 0 linesRemoved 0 total 0\n"
-                                "sessions 0\n"
-                                "streakLongest 0 current 0 activeDays 0\n"
-                                "tokensOut 0.0\n"
-                                "topModel -\n"
-                                "percentile 99\n"
-                                "since - until - daysSpan 0\n"
-                                "prompts 0\n"
-                                "todayLines 0 todayCost 0.0 codedToday false\n"
-                                "todayTokens 0.0 weekTokens 0.0\n"
-                                "badges \n");
-}
-
 TEST_F(StatsCommandTest, FullReportInThreeZones)
 {
-    pastTree();
-    // The fixture's figures that depend on the zone: score, active days (also the longest run), percentile, first day.
+    // The figures that depend on the zone: score, active days (also the longest run), percentile, first day.
     const auto report = [](int score, int days, int percentile, const std::string& since) {
-        return "score " + std::to_string(score) +
-               "\n"
-               "cost 0.015\n"
-               "linesAdded 5 linesRemoved 1 total 6\n"
-               "sessions 2\n"
-               "streakLongest " +
-               std::to_string(days) + " current 0 activeDays " + std::to_string(days) +
-               "\n"
-               "tokensOut 400.0\n"
-               "topModel Opus 4.6\n"
-               "percentile " +
-               std::to_string(percentile) + "\nsince " + since +
-               " until 2025-04-03 daysSpan 2\n"
-               "prompts 2\n"
-               "todayLines 0 todayCost 0.0 codedToday false\n"
-               "todayTokens 0.0 weekTokens 0.0\n"
+        const std::string d = std::to_string(days);
+        return "score " + std::to_string(score) + "\ncost 0.015\nlinesAdded 5 linesRemoved 1 total 6\nsessions 2\n" +
+               "streakLongest " + d + " current 0 activeDays " + d + "\ntokensOut 400.0\ntopModel Opus 4.6\n" +
+               "percentile " + std::to_string(percentile) + "\nsince " + since + " until 2025-04-03 daysSpan 2\n" +
+               "prompts 2\ntodayLines 0 todayCost 0.0 codedToday false\ntodayTokens 0.0 weekTokens 0.0\n" +
                "badges First Blood\n";
     };
-    EXPECT_EQ(figures(korvel(home, {"--stats"}, "UTC").out), report(10, 3, 88, "2025-04-01"));
+    EXPECT_EQ(figures(korvel(home, {"--stats"}, "UTC")), report(10, 3, 88, "2025-04-01"));
     // East of Greenwich the first evening falls on the next morning: one active day fewer.
-    EXPECT_EQ(figures(korvel(home, {"--stats"}, "Asia/Tokyo").out), report(9, 2, 89, "2025-04-02"));
-    EXPECT_EQ(figures(korvel(home, {"--stats"}, "America/Los_Angeles").out), report(10, 3, 88, "2025-04-01"));
+    EXPECT_EQ(figures(korvel(home, {"--stats"}, "Asia/Tokyo")), report(9, 2, 89, "2025-04-02"));
+    EXPECT_EQ(figures(korvel(home, {"--stats"}, "America/Los_Angeles")), report(10, 3, 88, "2025-04-01"));
+    EXPECT_EQ(figures(korvel(home, {"--stats", "--bench"})), "score 10 cost 0.015 lines 6 sessions 2\n");
 }
 
-TEST_F(StatsCommandTest, WarmCacheAndChangedTreesGiveFreshFigures)
+TEST_F(StatsCommandTest, WarmChangedAndOtherTreesGiveFreshFigures)
 {
-    pastTree();
-    const std::string cold = figures(korvel(home, {"--stats"}).out);
-    EXPECT_EQ(figures(korvel(home, {"--stats"}).out), cold);
-    home.write(".claude/projects/app/s2.jsonl", prompt("2025-04-02T23:30:00Z") + edit("2025-04-03T08:00:00Z", 2, 0) +
-                                                    edit("2025-04-03T09:00:00Z", 4, 0));
-    EXPECT_NE(figures(korvel(home, {"--stats"}).out).find("linesAdded 9 linesRemoved 1 total 10\n"), std::string::npos);
+    const std::string cold = figures(korvel(home, {"--stats"}));
+    EXPECT_EQ(figures(korvel(home, {"--stats"})), cold) << "from the warm cache";
+    home.write(".claude/projects/app/s2.jsonl",
+               prompt("2025-04-02T23:30:00Z") + edit("2025-04-03T08:00:00Z", 2) + edit("2025-04-03T09:00:00Z", 4));
     std::remove((home.path() + "/.claude/projects/app/s1.jsonl").c_str());
-    const std::string afterDelete = figures(korvel(home, {"--stats"}).out);
-    EXPECT_NE(afterDelete.find("sessions 1\n"), std::string::npos) << afterDelete;
-    EXPECT_NE(afterDelete.find("topModel -\n"), std::string::npos) << afterDelete;
+    const std::string changed = figures(korvel(home, {"--stats"}));
+    EXPECT_NE(changed.find("linesAdded 6 linesRemoved 0 total 6\nsessions 1\n"), std::string::npos) << changed;
+    EXPECT_NE(changed.find("topModel -\n"), std::string::npos) << changed;
+
+    const std::time_t now = std::time(nullptr);
+    home.write("other/app/now.jsonl", edit(iso(now - 60), 4) + reply(iso(now - 60), 100));
+    home.write("other/app/week.jsonl", edit(iso(now - 3 * 86400), 2));
+    const std::string other = figures(korvel(home, {"--stats-dir", home.path() + "/other", "--stats"}));
+    EXPECT_NE(other.find("linesAdded 6 linesRemoved 0 total 6\nsessions 2\n"), std::string::npos) << other;
+    EXPECT_NE(other.find("todayLines 4 todayCost 0.0075 codedToday true\ntodayTokens 1100.0 weekTokens 1100.0\n"),
+              std::string::npos)
+        << other;
 }
 
-TEST_F(StatsCommandTest, TodayFiguresFollowTheClock)
+TEST(CodexCommandTest, ReportsRolloutsInLocalDaysAndZerosWithoutThem)
 {
-    home.write(".claude/projects/app/now.jsonl", edit(isoAgo(60), 4, 0) + reply(isoAgo(60), 100));
-    home.write(".claude/projects/app/week.jsonl", edit(isoAgo(3 * 86400), 2, 0));
-    const std::string out = figures(korvel(home, {"--stats"}).out);
-    EXPECT_NE(out.find("todayLines 4 todayCost 0.0075 codedToday true\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("todayTokens 1100.0 weekTokens 1100.0\n"), std::string::npos) << out;
+    const auto rollout = [](const std::string& model, const std::string& day, int input, int cached, int output) {
+        const std::string at = R"({"timestamp":")" + day + R"(T22:30:00.000Z",)";
+        return at + R"("type":"turn_context","payload":{"model":")" + model + "\"}}\n" + at +
+               R"("type":"response_item","payload":{"type":"message","role":"user","content":[]}})" + "\n" + at +
+               R"("type":"response_item","payload":{"type":"custom_tool_call","name":"apply_patch",)" +
+               R"("input":"*** Begin Patch\n+a\n-b\n+c\n*** End Patch"}})" + "\n" + at +
+               R"("type":"event_msg","payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":)" +
+               std::to_string(input) + R"(,"cached_input_tokens":)" + std::to_string(cached) + R"(,"output_tokens":)" +
+               std::to_string(output) + "}}}}\n";
+    };
+    TempDir home;
+    EXPECT_EQ(korvel(home, {"--codex"}).out, "codex sessions 0\ncodex tokensIn 0.0 tokensOut 0.0 cacheRead 0.0\n"
+                                             "codex cost 0.0\ncodex linesAdded 0 linesRemoved 0\n"
+                                             "codex prompts 0 assistantMessages 0\ncodex models \n"
+                                             "codex activeDays []\n");
+    std::string crlf;
+    for (const char c : rollout("gpt-5.5-codex", "2025-05-02", 3000, 0, 100))
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    home.write(".codex/sessions/2025/05/01/rollout-a.jsonl", rollout("gpt-5", "2025-05-01", 1000, 800, 50));
+    home.write(".codex/sessions/2025/05/02/rollout-b.jsonl", crlf);
+    home.write(".codex/sessions/2025/05/03/rollout-c.jsonl", "\xff\xfe not utf-8\n");
+    for (const char* ignored : {"2025/05/03/rollout-d.json", "2025/05/03/notes.jsonl", ".trash/rollout-e.jsonl"})
+        home.write(std::string(".codex/sessions/") + ignored, rollout("gpt-5", "2025-05-09", 1, 1, 1));
+
+    const auto run = korvel(home, {"x", "--codex", "y"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "codex sessions 3\ncodex tokensIn 3200.0 tokensOut 150.0 cacheRead 800.0\n"
+                       "codex cost 0.005600000000000001\ncodex linesAdded 4 linesRemoved 2\n"
+                       "codex prompts 2 assistantMessages 0\ncodex models gpt-5=GPT-5, gpt-5.5-codex=GPT-5.5 Codex\n"
+                       "codex activeDays [\"2025-05-01\", \"2025-05-02\"]\n");
+    // Day keys are local days: 22:30 UTC is the next day east of Greenwich.
+    EXPECT_NE(korvel(home, {"--codex"}, "Asia/Tokyo").out.find("activeDays [\"2025-05-02\", \"2025-05-03\"]\n"),
+              std::string::npos);
 }
 
-TEST_F(StatsCommandTest, StatsDirectoryReplacesOnlyTheClaudeFolder)
+TEST(HelpCommandTest, HelpAndVersionPrintAndLeaveWithoutADisplayWhereOtherArgumentsStartTheApplication)
 {
-    pastTree();
-    home.write("other/x/one.jsonl", edit("2025-05-01T10:00:00Z", 7, 0));
-    home.write(".codex/sessions/rollout-1.jsonl",
-               R"({"timestamp":"2025-05-02T10:00:00Z","payload":{"type":"message","role":"user"}})"
-               "\n");
-    const std::string other = figures(korvel(home, {"--stats-dir", home.path() + "/other", "--stats"}).out);
-    EXPECT_NE(other.find("linesAdded 7 linesRemoved 0 total 7\nsessions 2\n"), std::string::npos) << other;
-    const std::string missing = figures(korvel(home, {"--stats", "--stats-dir", home.path() + "/none"}).out);
-    EXPECT_NE(missing.find("sessions 1\n"), std::string::npos) << "Codex rollouts still count";
-    const std::string trailing = figures(korvel(home, {"--stats", "--stats-dir"}).out);
-    EXPECT_NE(trailing.find("sessions 3\n"), std::string::npos) << "no directory after the option: defaults";
-}
-
-TEST_F(StatsCommandTest, BenchPrintsTwoLinesAndWinsOverStats)
-{
-    pastTree();
-    const auto run = korvel(home, {"--stats", "--bench"});
-    EXPECT_EQ(figures(run.out), "score 10 cost 0.015 lines 6 sessions 2\n");
+    const ProgramResult help = runProgram(KORVEL_BINARY, {"--help"}, {});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: korvel [COMMAND]\n", 0), 0u) << help.out;
+    for (const char* flag : {"--stats-dir DIR", "--card [PATH]", "--codex", "--sync-dry-run", "--version", "--debug"})
+        EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
+    const ProgramResult version = runProgram(KORVEL_BINARY, {"--stats", "--version"}, {});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "korvel " KORVEL_VERSION "\n");
+    // Without a display the application cannot start, and says so instead of aborting.
+    const ProgramResult app = runProgram(KORVEL_BINARY, {"--verbose"}, {});
+    EXPECT_EQ(app.status, 1);
+    EXPECT_NE(app.err.find("no display found"), std::string::npos) << app.err;
 }

@@ -10,8 +10,6 @@
 template <typename T> class Awaited
 {
 public:
-    Awaited() : m_promise(std::make_shared<std::promise<T>>()), m_future(m_promise->get_future()) {}
-
     /// The completion to hand to the operation.
     std::function<void(const T&)> callback() const
     {
@@ -27,7 +25,7 @@ public:
     }
 
 private:
-    std::shared_ptr<std::promise<T>> m_promise;
-    std::future<T> m_future;
+    std::shared_ptr<std::promise<T>> m_promise = std::make_shared<std::promise<T>>();
+    std::future<T> m_future = m_promise->get_future();
     std::optional<T> m_value;
 };

@@ -15,35 +15,16 @@ public:
 
     std::optional<AuthSession> load() override
     {
-        std::lock_guard lock(m_mutex);
-        m_journal.push_back("load");
-        return m_stored;
+        note("load");
+        return stored();
     }
-
-    bool save(const AuthSession& session) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_journal.push_back("save");
-        m_error = m_failing ? QStringLiteral("the test store refuses writes") : QString();
-        if (!m_failing)
-            m_stored = session;
-        return !m_failing;
-    }
-
-    bool remove() override
-    {
-        std::lock_guard lock(m_mutex);
-        m_journal.push_back("remove");
-        m_error = m_failing ? QStringLiteral("the test store refuses writes") : QString();
-        if (!m_failing)
-            m_stored.reset();
-        return !m_failing;
-    }
+    bool save(const AuthSession& session) override { return write("save", session); }
+    bool remove() override { return write("remove", std::nullopt); }
 
     QString lastError() const override
     {
         std::lock_guard lock(m_mutex);
-        return m_error;
+        return m_failing ? QStringLiteral("the test store refuses writes") : QString();
     }
 
     void setFailing(bool failing)
@@ -71,9 +52,17 @@ public:
     }
 
 private:
+    bool write(const std::string& event, const std::optional<AuthSession>& session)
+    {
+        std::lock_guard lock(m_mutex);
+        m_journal.push_back(event);
+        if (!m_failing)
+            m_stored = session;
+        return !m_failing;
+    }
+
     mutable std::mutex m_mutex;
     std::optional<AuthSession> m_stored;
     std::vector<std::string> m_journal;
-    QString m_error;
     bool m_failing = false;
 };

@@ -2,6 +2,8 @@
 
 #include "tests/support/RunProgram.h"
 
+#include <QJsonDocument>
+#include <QStringList>
 #include <algorithm>
 #include <filesystem>
 #include <libpq-fe.h>
@@ -15,24 +17,12 @@ namespace {
 // Debian keeps the server programs out of PATH, under /usr/lib/postgresql/VERSION/bin; the newest one wins.
 std::string serverBinDir()
 {
-    std::vector<fs::path> found;
+    int newest = 0;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator("/usr/lib/postgresql", ec))
         if (fs::exists(entry.path() / "bin" / "pg_ctl"))
-            found.push_back(entry.path() / "bin");
-    std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) {
-        return std::stoi(a.parent_path().filename().string()) < std::stoi(b.parent_path().filename().string());
-    });
-    return found.empty() ? std::string() : found.back().string();
-}
-
-void chownTree(const std::string& path, uid_t uid, gid_t gid)
-{
-    if (::chown(path.c_str(), uid, gid) != 0)
-        return;
-    std::error_code ec;
-    for (const auto& entry : fs::recursive_directory_iterator(path, ec))
-        [[maybe_unused]] const int rc = ::chown(entry.path().c_str(), uid, gid);
+            newest = std::max(newest, std::atoi(entry.path().filename().c_str()));
+    return newest ? "/usr/lib/postgresql/" + std::to_string(newest) + "/bin" : std::string();
 }
 
 } // namespace
@@ -45,12 +35,11 @@ PostgresServer::PostgresServer() : m_bin(serverBinDir())
     }
     m_dir.mkdir("sock");
     if (::geteuid() == 0) {
-        const passwd* pg = ::getpwnam("postgres");
-        if (!pg) {
+        if (!::getpwnam("postgres")) {
             m_problem = "running as root, but there is no user postgres to run the server as";
             return;
         }
-        chownTree(m_dir.path(), pg->pw_uid, pg->pw_gid);
+        runProgram("/bin/chown", {"-R", "postgres:postgres", m_dir.path()}, {});
         m_asPostgres = true;
     }
     const std::string data = m_dir.path() + "/data";
@@ -104,4 +93,48 @@ PostgresServer::Result PostgresServer::sql(const std::string& statements) const
     }
     PQfinish(conn);
     return out;
+}
+
+PostgresServer::Answer PostgresServer::upsertScore(const QJsonObject& row, const QString& subject, bool merge) const
+{
+    PGconn* conn = PQconnectdb(connectionString().c_str());
+    if (PQstatus(conn) != CONNECTION_OK) {
+        PQfinish(conn);
+        return {503, R"({"code":"PGRST000","message":"no database connection"})"};
+    }
+    QStringList names;
+    QStringList updates;
+    for (const QString& key : row.keys()) {
+        const QByteArray utf8 = key.toUtf8();
+        char* quoted = PQescapeIdentifier(conn, utf8.constData(), static_cast<size_t>(utf8.size()));
+        names << QString::fromUtf8(quoted);
+        updates << names.last() + QStringLiteral(" = excluded.") + names.last();
+        PQfreemem(quoted);
+    }
+    QString sql = QStringLiteral("insert into public.scores (%1) select %1 from json_populate_record("
+                                 "null::public.scores, $1::json)")
+                      .arg(names.join(u','));
+    if (merge)
+        sql += QStringLiteral(" on conflict (user_id) do update set ") + updates.join(u',');
+    const QByteArray claims = QJsonDocument(QJsonObject{{"sub", subject}, {"role", "authenticated"}}).toJson();
+    const QByteArray body = QJsonDocument(row).toJson();
+    const char* claimParams[] = {claims.constData()};
+    const char* rowParams[] = {body.constData()};
+    PQclear(PQexec(conn, "begin; set local role authenticated"));
+    PQclear(PQexecParams(conn, "select set_config('request.jwt.claims', $1, true)", 1, nullptr, claimParams, nullptr,
+                         nullptr, 0));
+    PGresult* result = PQexecParams(conn, sql.toUtf8().constData(), 1, nullptr, rowParams, nullptr, nullptr, 0);
+    Answer answer{201, {}};
+    if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+        // PostgREST's statuses for what a table write raises: a taken key, a refused policy, anything else.
+        const QString state = QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE));
+        const int status = state == QLatin1String("23505") ? 409 : state == QLatin1String("42501") ? 403 : 400;
+        const QJsonObject error{{"code", state},
+                                {"message", QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY))}};
+        answer = {status, QJsonDocument(error).toJson(QJsonDocument::Compact)};
+    }
+    PQclear(result);
+    PQclear(PQexec(conn, answer.status == 201 ? "commit" : "rollback"));
+    PQfinish(conn);
+    return answer;
 }

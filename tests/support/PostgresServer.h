@@ -2,6 +2,8 @@
 
 #include "tests/support/TempDir.h"
 
+#include <QByteArray>
+#include <QJsonObject>
 #include <string>
 #include <vector>
 
@@ -20,9 +22,6 @@ public:
     bool running() const { return m_running; }
     const std::string& problem() const { return m_problem; }
 
-    /// A libpq connection string for the superuser "postgres" and database "postgres".
-    std::string connectionString() const;
-
     /// What one call of sql() gave: the error message (empty on success) and the first cell of the last result.
     struct Result
     {
@@ -31,11 +30,22 @@ public:
         bool ok() const { return error.empty(); }
     };
 
-    /// Runs one or more statements on a new connection as the superuser (use "set local role" inside a transaction
-    /// to act as another role).
+    /// Runs statements on a new connection as the superuser ("set local role" inside a transaction acts as another).
     Result sql(const std::string& statements) const;
 
+    /// What PostgREST would answer: an HTTP status and body.
+    struct Answer
+    {
+        int status = 0;
+        QByteArray body;
+    };
+
+    /// Runs "POST /rest/v1/scores" as PostgREST does: in one transaction as the role authenticated with subject in
+    /// request.jwt.claims, an INSERT of row's members, ON CONFLICT (user_id) DO UPDATE when merge is set.
+    Answer upsertScore(const QJsonObject& row, const QString& subject, bool merge) const;
+
 private:
+    std::string connectionString() const;
     bool run(const std::string& program, const std::vector<std::string>& args);
 
     TempDir m_dir;

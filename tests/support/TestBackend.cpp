@@ -1,16 +1,283 @@
 #include "tests/support/TestBackend.h"
 
 #include "tests/support/PostgresServer.h"
-#include "tests/support/TestBackendServer.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
+#include <QUrlQuery>
+#include <mutex>
+
+namespace {
+
+QByteArray json(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray randomText(int bytes)
+{
+    QByteArray raw(bytes, Qt::Uninitialized);
+    for (char& c : raw)
+        c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+    return raw.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+}
+
+// Shaped like the backend's real tokens (a signed JWT) so that tests looking for leaks look for something real.
+QString accessTokenFor(const BackendUser& user)
+{
+    const auto part = [](const QJsonObject& o) {
+        return json(o).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    };
+    const QByteArray claims =
+        part({{"sub", user.id}, {"role", "authenticated"}, {"session_id", randomText(12).data()}});
+    return QString::fromLatin1(part({{"alg", "HS256"}, {"typ", "JWT"}}) + '.' + claims + '.' + randomText(32));
+}
+
+QJsonObject userJson(const BackendUser& user)
+{
+    QJsonObject o{{"id", user.id}, {"aud", "authenticated"}, {"role", "authenticated"}};
+    if (user.email)
+        o.insert("email", *user.email);
+    return o;
+}
+
+QByteArray authError(int code, const char* errorCode, const char* msg)
+{
+    return json({{"code", code}, {"error_code", errorCode}, {"msg", msg}});
+}
+
+struct Answer
+{
+    Answer(int status, QByteArray body = {}, QByteArray location = {})
+        : status(status), body(std::move(body)), location(std::move(location))
+    {
+    }
+
+    int status;
+    QByteArray body;
+    QByteArray location;
+    int delayMs = 0;
+    bool never = false;
+    bool held = false;
+};
+
+const Answer kBadKey{401, R"({"message":"Invalid API key"})"};
+
+} // namespace
+
+/// What the backend knows, shared between its thread and the test.
+struct TestBackendState
+{
+    std::mutex mutex;
+    QMap<QString, BackendUser> accessTokens;
+    QMap<QString, BackendUser> refreshTokens;
+    std::optional<BackendUser> authorizeUser;
+    QMap<QString, QList<ScriptedAnswer>> scripts;
+    QList<RecordedRequest> requests;
+
+    /// Hands out a fresh session for user; the caller holds the mutex.
+    IssuedSession issueLocked(const BackendUser& user)
+    {
+        const IssuedSession session{accessTokenFor(user), QString::fromLatin1(randomText(16)), 3600, user};
+        accessTokens.insert(session.accessToken, user);
+        refreshTokens.insert(session.refreshToken, user);
+        return session;
+    }
+};
+
+/// The HTTP/1.1 side of the test backend, living on the backend's thread: one request per connection.
+class TestBackendServer : public QObject
+{
+public:
+    TestBackendServer(std::shared_ptr<TestBackendState> state, const PostgresServer* database)
+        : m_state(std::move(state)), m_database(database)
+    {
+    }
+
+    quint16 listen()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, &TestBackendServer::accept);
+        return m_server.listen(QHostAddress::LocalHost, 0) ? m_server.serverPort() : 0;
+    }
+
+    void releaseHeld()
+    {
+        for (const auto& [socket, answer] : std::exchange(m_held, {}))
+            if (socket)
+                respond(socket, answer);
+    }
+
+private:
+    void accept()
+    {
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                m_buffers.remove(socket);
+                socket->deleteLater();
+            });
+        }
+    }
+
+    void read(QTcpSocket* socket)
+    {
+        QByteArray& buffer = m_buffers[socket];
+        buffer.append(socket->readAll());
+        const auto request = parse(buffer);
+        if (!request)
+            return;
+        // One request per connection: the answer closes it.
+        disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+        m_buffers.remove(socket);
+        const Answer answer = handle(*request);
+        if (answer.held)
+            m_held.append({socket, answer});
+        else if (!answer.never)
+            QTimer::singleShot(answer.delayMs, socket, [this, socket, answer] { respond(socket, answer); });
+    }
+
+    static std::optional<RecordedRequest> parse(const QByteArray& buffer)
+    {
+        const qsizetype end = buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return std::nullopt;
+        const QList<QByteArray> lines = buffer.left(end).split('\n');
+        const QList<QByteArray> start = lines.value(0).trimmed().split(' ');
+        const QList<QByteArray> target = start.value(1).split('?');
+        RecordedRequest request;
+        request.method = start.value(0);
+        request.path = QString::fromUtf8(target.value(0));
+        request.query = QString::fromUtf8(target.value(1));
+        for (const QByteArray& line : lines.mid(1))
+            if (const qsizetype colon = line.indexOf(':'); colon > 0)
+                request.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+        const qsizetype length = request.header("Content-Length").toLongLong();
+        if (buffer.size() < end + 4 + length)
+            return std::nullopt;
+        request.body = buffer.mid(end + 4, length);
+        return request;
+    }
+
+    Answer handle(const RecordedRequest& request)
+    {
+        std::optional<ScriptedAnswer> scripted;
+        {
+            std::lock_guard lock(m_state->mutex);
+            m_state->requests.append(request);
+            if (auto& queue = m_state->scripts[request.route()]; !queue.isEmpty())
+                scripted = queue.takeFirst();
+        }
+        Answer answer = scripted && !scripted->held ? Answer(scripted->status, scripted->body) : route(request);
+        answer.delayMs = scripted ? scripted->delayMs : 0;
+        answer.never = scripted && scripted->never;
+        answer.held = scripted && scripted->held;
+        return answer;
+    }
+
+    Answer route(const RecordedRequest& request)
+    {
+        const QString route = request.route();
+        if (route == QLatin1String("GET /auth/v1/authorize"))
+            return authorize(QUrlQuery(request.query));
+        if (request.header("apikey") != TestBackend::kPublishableKey)
+            return kBadKey;
+        if (route == QLatin1String("GET /auth/v1/user")) {
+            const auto who = bearer(request);
+            return who ? Answer{200, json(userJson(*who))}
+                       : Answer{401, authError(401, "bad_jwt", "invalid JWT: unable to parse or verify signature")};
+        }
+        if (route == QLatin1String("POST /auth/v1/token"))
+            return token(request);
+        if (route == QLatin1String("POST /rest/v1/scores"))
+            return upsert(request);
+        return {404, R"({"code":"PGRST125","message":"Invalid path specified in request URL"})"};
+    }
+
+    Answer authorize(const QUrlQuery& query)
+    {
+        std::lock_guard lock(m_state->mutex);
+        // The authentication server writes its fragments form-encoded, spaces as plus signs.
+        const QString fragment =
+            m_state->authorizeUser
+                ? m_state->issueLocked(*m_state->authorizeUser).fragment()
+                : QStringLiteral("error=access_denied&error_code=403&error_description=Denied+by+user");
+        return {302, {}, (query.queryItemValue("redirect_to", QUrl::FullyDecoded) + u'#' + fragment).toUtf8()};
+    }
+
+    std::optional<BackendUser> bearer(const RecordedRequest& request) const
+    {
+        const QByteArray authorization = request.header("Authorization");
+        std::lock_guard lock(m_state->mutex);
+        const auto it = m_state->accessTokens.constFind(QString::fromUtf8(authorization.mid(7)));
+        if (!authorization.startsWith("Bearer ") || it == m_state->accessTokens.constEnd())
+            return std::nullopt;
+        return *it;
+    }
+
+    Answer token(const RecordedRequest& request)
+    {
+        if (request.query != QLatin1String("grant_type=refresh_token"))
+            return {400, authError(400, "validation_failed", "unsupported_grant_type")};
+        const QString refresh = request.json().value("refresh_token").toString();
+        std::lock_guard lock(m_state->mutex);
+        // Refresh tokens are used once: the old one goes, the old access token stays valid until it expires.
+        const std::optional<BackendUser> who = m_state->refreshTokens.contains(refresh)
+                                                   ? std::optional(m_state->refreshTokens.take(refresh))
+                                                   : std::nullopt;
+        if (!who)
+            return {400, authError(400, "refresh_token_not_found", "Invalid Refresh Token: Refresh Token Not Found")};
+        const IssuedSession session = m_state->issueLocked(*who);
+        return {200, json({{"access_token", session.accessToken},
+                           {"token_type", "bearer"},
+                           {"expires_in", session.expiresIn},
+                           {"expires_at", QDateTime::currentSecsSinceEpoch() + session.expiresIn},
+                           {"refresh_token", session.refreshToken},
+                           {"user", userJson(*who)}})};
+    }
+
+    Answer upsert(const RecordedRequest& request)
+    {
+        const auto who = bearer(request);
+        if (!who)
+            return {401, R"({"code":"PGRST301","message":"JWSError JWSInvalidSignature"})"};
+        const QJsonDocument doc = QJsonDocument::fromJson(request.body);
+        if (!doc.isObject() || !request.header("Content-Type").startsWith("application/json"))
+            return {400, R"({"code":"PGRST102","message":"Empty or invalid json"})"};
+        if (!m_database)
+            return {201};
+        const bool merge = request.header("Prefer").contains("resolution=merge-duplicates");
+        const PostgresServer::Answer answer = m_database->upsertScore(doc.object(), who->id, merge);
+        return {answer.status, answer.body};
+    }
+
+    static void respond(QTcpSocket* socket, const Answer& answer)
+    {
+        QByteArray out = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\nConnection: close\r\n";
+        out += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+        if (!answer.body.isEmpty())
+            out += "Content-Type: application/json\r\n";
+        if (!answer.location.isEmpty())
+            out += "Location: " + answer.location + "\r\n";
+        socket->write(out + "\r\n" + answer.body);
+        socket->disconnectFromHost();
+    }
+
+    std::shared_ptr<TestBackendState> m_state;
+    const PostgresServer* m_database;
+    QTcpServer m_server{this}; // a child, so that it moves to the backend's thread too
+    QHash<QTcpSocket*, QByteArray> m_buffers;
+    QList<QPair<QPointer<QTcpSocket>, Answer>> m_held;
+};
 
 QJsonObject RecordedRequest::json() const
 {
-    const QJsonDocument doc = QJsonDocument::fromJson(body);
-    return doc.isObject() ? doc.object() : QJsonObject();
+    return QJsonDocument::fromJson(body).object();
 }
 
 QString IssuedSession::fragment() const
@@ -21,11 +288,10 @@ QString IssuedSession::fragment() const
         .arg(refreshToken);
 }
 
-TestBackend::TestBackend(const PostgresServer* database) : m_state(std::make_shared<TestBackendState>())
+TestBackend::TestBackend(const PostgresServer* database)
+    : m_state(std::make_shared<TestBackendState>()), m_thread(new QThread),
+      m_server(new TestBackendServer(m_state, database))
 {
-    m_thread = new QThread;
-    m_thread->setObjectName(QStringLiteral("test-backend"));
-    m_server = new TestBackendServer(m_state, database ? database->connectionString() : std::string());
     m_server->moveToThread(m_thread);
     QObject::connect(m_thread, &QThread::finished, m_server, &QObject::deleteLater);
     m_thread->start();
@@ -35,8 +301,7 @@ TestBackend::TestBackend(const PostgresServer* database) : m_state(std::make_sha
 
 TestBackend::~TestBackend()
 {
-    QMetaObject::invokeMethod(
-        m_server, [this] { m_server->shutDown(); }, Qt::BlockingQueuedConnection);
+    // Deleting the server on its thread closes the listener and every connection.
     m_thread->quit();
     m_thread->wait();
     delete m_thread;
@@ -79,18 +344,9 @@ QList<RecordedRequest> TestBackend::requests() const
 
 QList<RecordedRequest> TestBackend::requestsTo(const QString& route) const
 {
-    QList<RecordedRequest> out;
-    for (const RecordedRequest& r : requests())
-        if (r.route() == route)
-            out.append(r);
+    QList<RecordedRequest> out = requests();
+    out.removeIf([&](const RecordedRequest& r) { return r.route() != route; });
     return out;
-}
-
-std::optional<QJsonObject> TestBackend::storedRow(const QString& userId) const
-{
-    std::lock_guard lock(m_state->mutex);
-    const auto it = m_state->rows.constFind(userId);
-    return it == m_state->rows.constEnd() ? std::nullopt : std::optional(*it);
 }
 
 std::optional<QUrl> TestBackend::followAuthorize(const QUrl& authorizeUrl) const
@@ -100,14 +356,12 @@ std::optional<QUrl> TestBackend::followAuthorize(const QUrl& authorizeUrl) const
     socket.connectToHost(authorizeUrl.host(), static_cast<quint16>(authorizeUrl.port()));
     if (!socket.waitForConnected(5000))
         return std::nullopt;
-    socket.write("GET " + authorizeUrl.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority) +
-                 " HTTP/1.1\r\nHost: " + authorizeUrl.host().toUtf8() + "\r\n\r\n");
+    socket.write("GET " + authorizeUrl.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority) + " HTTP/1.1\r\n\r\n");
     QByteArray reply;
     while (socket.waitForReadyRead(5000))
         reply += socket.readAll();
-    reply += socket.readAll();
     for (const QByteArray& line : reply.split('\n'))
-        if (line.toLower().startsWith("location:"))
+        if (line.startsWith("Location:"))
             return QUrl(QString::fromUtf8(line.mid(9).trimmed()));
     return std::nullopt;
 }

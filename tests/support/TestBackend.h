@@ -71,10 +71,8 @@ struct IssuedSession
 
 /// A Supabase-compatible backend for tests, on 127.0.0.1 at a free port, serving from a thread of its own: the
 /// authorize redirect, the user and token endpoints of the authentication API, and the PostgREST upsert of
-/// "/rest/v1/scores". Every request is recorded; any answer can be scripted (a status with any body, a late answer,
-/// none at all). Given a PostgreSQL server holding the scores table, each upsert runs there as PostgREST runs it
-/// (role authenticated, the token's claims set for the transaction, INSERT ... ON CONFLICT DO UPDATE), and the
-/// database's refusal comes back as PostgREST words it.
+/// "/rest/v1/scores". Every request is recorded; any answer can be scripted. Given a PostgreSQL server holding the
+/// scores table, each upsert runs there as PostgREST runs it; without one, upserts with a known token succeed.
 class TestBackend
 {
 public:
@@ -92,17 +90,13 @@ public:
     IssuedSession issue(const BackendUser& user);
     /// The user that the authorize page signs in; without one it refuses with an error redirect.
     void setAuthorizeUser(const BackendUser& user);
-    /// The next request to route ("POST /auth/v1/token") gets answer instead of the normal one; scripts for one
-    /// route are used in order.
+    /// The next request to route ("POST /auth/v1/token") gets answer instead of the normal one; in order.
     void script(const QString& route, const ScriptedAnswer& answer);
-
     /// Sends the answers kept back by hold().
     void releaseHeld();
 
     QList<RecordedRequest> requests() const;
     QList<RecordedRequest> requestsTo(const QString& route) const;
-    /// A row upserted into the backend's own memory (without a database).
-    std::optional<QJsonObject> storedRow(const QString& userId) const;
 
     /// Plays the browser: GETs the authorize URL and returns where the backend redirects to.
     std::optional<QUrl> followAuthorize(const QUrl& authorizeUrl) const;

@@ -2,26 +2,22 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 
 /// Sets the process time zone (TZ) for one test and restores the previous one afterwards.
 class ZoneGuard
 {
 public:
-    explicit ZoneGuard(const char* zone)
+    explicit ZoneGuard(const char* zone) : m_old(std::getenv("TZ") ? std::optional(std::getenv("TZ")) : std::nullopt)
     {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old;
         setenv("TZ", zone, 1);
         tzset();
     }
 
     ~ZoneGuard()
     {
-        if (m_old.empty())
-            unsetenv("TZ");
-        else
-            setenv("TZ", m_old.c_str(), 1);
+        m_old ? setenv("TZ", m_old->c_str(), 1) : unsetenv("TZ");
         tzset();
     }
 
@@ -29,5 +25,5 @@ public:
     ZoneGuard& operator=(const ZoneGuard&) = delete;
 
 private:
-    std::string m_old;
+    std::optional<std::string> m_old;
 };

@@ -2,6 +2,7 @@
 
 #include "core/Stats.h"
 #include "sync/AuthManager.h"
+#include "sync/StatsSync.h"
 #include "tests/support/Awaited.h"
 #include "tests/support/MemorySessionStore.h"
 #include "tests/support/PrefsGuard.h"
@@ -12,17 +13,27 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 
-/// An account against the local test backend: an in-memory keyring, a clock the test moves, a browser that only
-/// records what it was asked to open, and the debug lines and change notices collected.
+/// Runs an asynchronous account call and waits for its completion (a network error when none came).
+template <typename Result, typename Call> Result await(Call call)
+{
+    Awaited<Result> done;
+    call(done.callback());
+    return done.get().value_or(AuthError::network(QStringLiteral("no completion")));
+}
+
+/// An account against the local test backend: an in-memory keyring (or keyring, when set), a clock the test moves,
+/// a browser that only records what it was asked to open, and the debug lines and change notices collected.
 class AccountFixture : public ::testing::Test
 {
 protected:
     static constexpr double kStart = 2'000'000'000;
-    static constexpr int kShortTimeoutMs = 300;
 
     PrefsGuard prefs;
+    TestBackend backend;
     std::shared_ptr<MemorySessionStore> store = std::make_shared<MemorySessionStore>();
+    std::shared_ptr<SessionStore> keyring;
     std::atomic<double> clock{kStart};
     std::atomic<int> changes{0};
 
@@ -31,17 +42,13 @@ protected:
         AuthEnvironment env;
         env.backend = BackendConfig::make(baseUrl.isEmpty() ? backend.baseUrl() : baseUrl,
                                           QString::fromLatin1(TestBackend::kPublishableKey));
-        env.store = store;
+        env.store = keyring ? keyring : store;
         env.now = [this] { return clock.load(); };
         env.openUrl = [this](const QUrl& url) {
-            std::lock_guard lock(m_mutex);
-            m_opened.append(url);
+            locked([&] { m_opened = url; });
             return true;
         };
-        env.debugLine = [this](const QString& line) {
-            std::lock_guard lock(m_mutex);
-            m_debug.append(line);
-        };
+        env.debugLine = [this](const QString& line) { locked([&] { m_debug.append(line); }); };
         env.timeoutMs = timeoutMs;
         auto auth = std::make_unique<AuthManager>(std::move(env));
         auth->setOnChange([this] {
@@ -52,41 +59,46 @@ protected:
     }
 
     /// A session the backend accepts, already in the keyring before the account is created.
-    AuthSession storedSession(TestBackend& backend, const BackendUser& user, double expiresIn = 3600)
+    AuthSession storedSession(const BackendUser& user, double expiresIn = 3600, TestBackend* issuer = nullptr)
     {
-        const IssuedSession issued = backend.issue(user);
+        const IssuedSession issued = (issuer ? *issuer : backend).issue(user);
         const AuthSession session{issued.accessToken, issued.refreshToken, clock + expiresIn, user.id, user.email};
         store = std::make_shared<MemorySessionStore>(session);
         return session;
     }
 
     /// Signs in through the browser flow: beginOAuth, the backend's authorize redirect, the callback.
-    AuthResult signIn(AuthManager& auth, TestBackend& backend, const BackendUser& user)
+    AuthResult signIn(AuthManager& auth, const BackendUser& user)
     {
         backend.setAuthorizeUser(user);
         EXPECT_TRUE(auth.beginOAuth(QStringLiteral("github")));
-        const auto callback = backend.followAuthorize(lastOpened());
-        EXPECT_TRUE(callback);
-        Awaited<AuthResult> done;
-        auth.handleCallbackURL(callback.value_or(QUrl()), done.callback());
-        return done.get().value_or(AuthError::network(QStringLiteral("no completion")));
+        const QUrl callback = backend.followAuthorize(lastOpened()).value_or(QUrl());
+        return await<AuthResult>([&](auto done) { auth.handleCallbackURL(callback, done); });
+    }
+
+    AuthResult syncNow(AuthManager& auth, const Stats& stats)
+    {
+        return await<AuthResult>([&](auto done) { StatsSync::syncNow(auth, stats, done); });
     }
 
     QUrl lastOpened()
     {
-        std::lock_guard lock(m_mutex);
-        return m_opened.isEmpty() ? QUrl() : m_opened.last();
+        return locked([&] { return m_opened; });
     }
-
     QStringList debugLines()
     {
-        std::lock_guard lock(m_mutex);
-        return m_debug;
+        return locked([&] { return m_debug; });
     }
 
 private:
+    template <typename F> std::invoke_result_t<F> locked(F f)
+    {
+        std::lock_guard lock(m_mutex);
+        return f();
+    }
+
     std::mutex m_mutex;
-    QList<QUrl> m_opened;
+    QUrl m_opened;
     QStringList m_debug;
 };
 
@@ -94,20 +106,20 @@ private:
 inline Stats sampleStats()
 {
     Stats s;
-    s.linesAdded = 1000;
-    s.linesRemoved = 200;
     s.tokensIn = 40000;
     s.tokensOut = 5678;
-    s.crackedScore = 41;
+    s.linesAdded = 1000;
+    s.linesRemoved = 200;
+    s.cost = 20.125;
+    s.weekLinesAdded = 700;
+    s.weekCost = 7.5;
+    s.todayLinesAdded = 120;
+    s.todayCost = 1.25;
+    s.weekTokens = 21000;
+    s.todayTokens = 3000;
     s.streakCurrent = 6;
     s.topModel = "claude-opus-4-6";
-    s.todayLinesAdded = 120;
-    s.weekLinesAdded = 700;
-    s.todayCost = 1.25;
-    s.weekCost = 7.5;
-    s.cost = 20.125;
-    s.todayTokens = 3000;
-    s.weekTokens = 21000;
+    s.crackedScore = 41;
     return s;
 }
 
@@ -117,6 +129,5 @@ inline const BackendUser kGrace{QStringLiteral("5f0c9a8b-7e6d-4c3b-8a29-1b0c9d8e
 
 inline void PrintTo(const AuthError& e, std::ostream* os)
 {
-    *os << "AuthError(" << static_cast<int>(e.kind()) << ", " << e.status() << ", \"" << e.message().toStdString()
-        << "\")";
+    *os << "AuthError(" << e.status() << ", \"" << e.description().toStdString() << "\")";
 }
