@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
 
@@ -130,6 +132,14 @@ TEST_F(AppDelegateTest, ApplySetsTheHeaderTheOverlayAndTheCardAndCelebratesMiles
     const QString card = QString::fromStdString(desktop.path() + "/Desktop/korvel-2026-01-31.png");
     EXPECT_EQ(revealed, std::vector<QString>{card});
     EXPECT_GT(QFileInfo(card).size(), 1000);
+
+    // A desktop folder that cannot be written (a file stands in its place): the failure is said, nothing revealed.
+    const std::string desktopFolder = desktop.path() + "/Desktop";
+    std::filesystem::remove_all(desktopFolder);
+    std::ofstream(desktopFolder) << "not a folder";
+    app.saveCard();
+    EXPECT_EQ(revealed.size(), 1u);
+    EXPECT_EQ(app.headerTitle(), QStringLiteral("Couldn't save the card to ") + QString::fromStdString(desktopFolder));
 }
 
 TEST_F(AppDelegateTest, MenuAndConfigureButtonOpenTheSettingsWhoseFlareRelaysOutTheOverlay)
