@@ -82,7 +82,7 @@ TEST_F(StatsBuilderTest, TodayTheWeekAndTheModelsSumOverBothRoots)
     const Stats s = build();
     EXPECT_EQ(std::pair(s.todayLinesAdded, s.todayTokens), std::pair(int64_t{5}, 2e6));
     EXPECT_NEAR(s.todayCost, 22.05, 1e-12) << "cache tokens priced from the input rate";
-    EXPECT_EQ(std::tuple(s.weekLinesAdded, s.weekSessions, s.sessions, s.linesAdded), std::tuple(12, 2, 3, 23));
+    EXPECT_EQ(std::tuple(s.weekLinesAdded, s.weekSessions, s.sessions, s.linesAdded), std::tuple(12, 3, 4, 23));
     ASSERT_EQ(s.models.size(), 3u);
     EXPECT_EQ(s.models[0].model, "claude-opus-4-6") << "sorted by cost";
     EXPECT_EQ(std::pair(s.models[2].messages, s.models[2].tokensIn), std::pair(int64_t{2}, 20.0));

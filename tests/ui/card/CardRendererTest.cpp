@@ -4,10 +4,13 @@
 #include "tests/support/PrefsGuard.h"
 #include "tests/ui/SampleStats.h"
 #include "ui/look/Accent.h"
+#include "ui/look/Font.h"
 #include "ui/look/Theme.h"
 #include "ui/notch/PixelIcon.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -71,7 +74,9 @@ TEST_F(CardRendererTest, EarnedBadgesAndOnlyThoseAreDrawnInTheHeaderRow)
         badge.earned = false;
     const QImage card = CardRenderer::image(earned);
     QImage withoutIcons = CardRenderer::image(none);
-    const QRect row(700, 87, 340, 18);
+    // The icons end 18 left of the "ALL-TIME" label.
+    const double allTime = QFontMetricsF(Font::pixel(16)).horizontalAdvance(QStringLiteral("ALL-TIME"));
+    const QRect row(700, 87, static_cast<int>(std::ceil(1140 - allTime - 18)) - 700, 18);
     for (const char* id : {"first-blood", "hundred-k", "ten-k"})
         EXPECT_EQ(countPixels(card, row, [&](QColor c) { return c == PixelIcon::color(id); }) > 0, id[0] != 't') << id;
     QPainter eraser(&withoutIcons);
