@@ -146,22 +146,6 @@ private:
 
 } // namespace
 
-TEST(HandOverTest, ALaterStartHandsItsCallbackToTheRunningInstanceAndLeaves)
-{
-    User user;
-    Probe running(user);
-    ASSERT_TRUE(running.waitFor("callback korvel://auth#up\n")) << running.err().toStdString();
-    const ProgramResult second = user.start("korvel://auth#access_token=abc&expires_in=60");
-    EXPECT_EQ(second.status, 0) << second.err;
-    EXPECT_EQ(user.start("https://example.com/auth#access_token=abc").status, 0);
-    EXPECT_EQ(user.start("korvel://auth#last").status, 0);
-    ASSERT_TRUE(running.waitFor("callback korvel://auth#last\n"));
-    EXPECT_EQ(running.out(), QStringLiteral("callback korvel://auth#up\n"
-                                            "callback korvel://auth#access_token=abc&expires_in=60\n"
-                                            "callback korvel://auth#last\n"))
-        << "anything but a callback URL is ignored";
-}
-
 TEST(HandOverTest, AnotherUserCannotTakeOverTheChannel)
 {
     if (getuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
@@ -213,6 +197,8 @@ TEST(HandOverTest, AHandedOverCallbackCompletesTheSignInThatTheRunningInstanceSt
     const std::optional<QUrl> callback = backend.followAuthorize(authorize);
     ASSERT_TRUE(callback && callback->toString().startsWith("korvel://auth#access_token="));
 
+    // A later start hands over what it was given and leaves; what is no callback URL is ignored.
+    EXPECT_EQ(user.start("https://example.com/auth#access_token=abc").status, 0);
     const ProgramResult second = user.start(callback->toString(QUrl::FullyEncoded).toStdString());
     EXPECT_EQ(second.status, 0) << second.err;
     ASSERT_TRUE(running.waitFor(QStringLiteral("stored session of ") + kAda.id + u'\n')) << running.err().toStdString();
@@ -226,4 +212,5 @@ TEST(HandOverTest, AHandedOverCallbackCompletesTheSignInThatTheRunningInstanceSt
     ASSERT_TRUE(running.waitForErr(kIgnored)) << running.err().toStdString();
     EXPECT_EQ(backend.requestsTo(QStringLiteral("GET /auth/v1/user")).size(), 1);
     EXPECT_EQ(running.out().count(QStringLiteral("stored session")), 1);
+    EXPECT_FALSE(running.out().contains(QStringLiteral("example.com"))) << running.out().toStdString();
 }

@@ -136,56 +136,34 @@ void makeSocket(const std::string& path)
     close(fd);
 }
 
-std::string environmentValue(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
 // Cuts the file at path down to size the moment anyone first reads from it. Korvel's first read takes one chunk of
-// a file gigabytes long, so the cut lands while korvel is still reading the file.
-class CutOnFirstRead
+// a file gigabytes long, so the cut lands while korvel is still reading the file. Call done() before it goes.
+struct CutOnFirstRead
 {
-public:
-    CutOnFirstRead(const std::string& path, off_t size) : m_inotify(inotify_init1(IN_CLOEXEC))
+    CutOnFirstRead(const std::string& path, off_t size)
+        : inotify(inotify_init1(IN_CLOEXEC)), watch(inotify_add_watch(inotify, path.c_str(), IN_ACCESS)),
+          helper([this, path, size] {
+              alignas(inotify_event) char events[4096];
+              if (read(inotify, events, sizeof events) > 0 &&
+                  (reinterpret_cast<const inotify_event*>(events)->mask & IN_ACCESS))
+                  cut = truncate(path.c_str(), size) == 0;
+          })
     {
-        m_watch = inotify_add_watch(m_inotify, path.c_str(), IN_ACCESS);
-        m_thread = std::jthread([this, path, size] {
-            alignas(inotify_event) char events[4096];
-            const ssize_t n = read(m_inotify, events, sizeof events);
-            if (n > 0 && (reinterpret_cast<const inotify_event*>(events)->mask & IN_ACCESS))
-                m_cut = truncate(path.c_str(), size) == 0;
-        });
-    }
-    ~CutOnFirstRead()
-    {
-        stop();
-        close(m_inotify);
-    }
-    CutOnFirstRead(const CutOnFirstRead&) = delete;
-    CutOnFirstRead& operator=(const CutOnFirstRead&) = delete;
-
-    /// Whether the file was cut (at its first read).
-    bool cut()
-    {
-        stop();
-        return m_cut;
     }
 
-private:
-    void stop()
+    /// Whether the file was cut; removing the watch wakes the helper if nobody read the file.
+    bool done()
     {
-        if (!m_thread.joinable())
-            return;
-        // Removing the watch wakes the helper if nobody read the file.
-        inotify_rm_watch(m_inotify, m_watch);
-        m_thread.join();
+        inotify_rm_watch(inotify, watch);
+        helper.join();
+        close(inotify);
+        return cut;
     }
 
-    int m_inotify;
-    int m_watch = -1;
-    bool m_cut = false;
-    std::jthread m_thread;
+    int inotify;
+    int watch;
+    bool cut = false;
+    std::thread helper;
 };
 
 /// A finished run of korvel with its peak resident memory.
@@ -219,6 +197,10 @@ protected:
         // The sanitizer's default quarantine keeps 256 MB of freed blocks resident to catch late uses; 16 MB still
         // catches them for every ordinary block while letting a huge line's buffers go, so that memory can be
         // measured in the sanitizer build too.
+        const auto environmentValue = [](const char* name) {
+            const char* value = std::getenv(name);
+            return std::string(value ? value : "");
+        };
         std::string asan = environmentValue("ASAN_OPTIONS");
         asan += std::string(asan.empty() ? "" : ":") + "quarantine_size_mb=16";
         KorvelRun run;
@@ -462,7 +444,7 @@ TEST_F(HostileTreeTest, FileCutShortWhileReadCountsWhatItHoldsNow)
 
     CutOnFirstRead cutter(path, static_cast<off_t>(head.size()));
     const std::string got = figures(korvel(home), 0, "a file cut short while read");
-    ASSERT_TRUE(cutter.cut()) << "korvel never read the file";
+    ASSERT_TRUE(cutter.done()) << "korvel never read the file";
     const std::string want = expected(reference);
     EXPECT_EQ(got, want) << "the cut file counts as what it holds now";
     // The read saw the file change, so it was not cached: the next build reads it again, and the one after that

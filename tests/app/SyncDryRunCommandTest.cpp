@@ -7,9 +7,6 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace {
 
@@ -17,10 +14,9 @@ const std::string kSignedOut = "\"user_id\" : \"00000000-0000-0000-0000-00000000
 
 // No display, no session bus, no keyring: the command must need none of them.
 ProgramResult dryRun(const TempDir& home, const std::string& zone = "UTC",
-                     const std::string& backend = "https://abc.supabase.co", std::vector<std::string> env = {})
+                     const std::string& backend = "https://abc.supabase.co")
 {
-    env.push_back("KORVEL_BACKEND_URL=" + backend);
-    return korvel(home, {"--sync-dry-run"}, zone, env);
+    return korvel(home, {"--sync-dry-run"}, zone, {"KORVEL_BACKEND_URL=" + backend});
 }
 
 // The "name value" pairs of the --stats report (the model's name may hold spaces: it stands alone on its line).
@@ -66,11 +62,8 @@ TEST(SyncDryRunCommandTest, SignedOutItPrintsTheRequestOfTheStatsFiguresInEveryZ
                             "Content-Type=application/json, Prefer=resolution=merge-duplicates,return=minimal");
         EXPECT_EQ(lines[2] + lines[17] + lines[18], "{}") << "braces alone on their lines, a line feed at the end";
         QStringList keys;
-        for (int i = 3; i < 17; ++i) {
-            const auto m = member.match(lines[i]);
-            EXPECT_EQ(m.captured(3).isEmpty(), i == 16) << "commas between members: " << lines[i].toStdString();
-            keys << m.captured(1);
-        }
+        for (int i = 3; i < 17; ++i)
+            keys << member.match(lines[i]).captured(1);
         EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()) && keys.size() == 14) << keys.join(' ').toStdString();
 
         const QJsonObject row =
@@ -99,22 +92,4 @@ TEST(SyncDryRunCommandTest, ABackendThatIsNoHttpsOriginIsRefusedYetTheRequestPri
     EXPECT_EQ(refused.out.rfind("[korvel --sync-dry-run] would POST http://abc.supabase.co/rest/v1/scores\n", 0), 0u);
     EXPECT_NE(refused.out.find(kSignedOut + "\n}\n"), std::string::npos);
     EXPECT_EQ(dryRun(home, "UTC", "http://127.0.0.1:54321").err, "");
-}
-
-TEST(SyncDryRunCommandTest, ASessionBusThatNeverAnswersHoldsItUpOnlyBriefly)
-{
-    TempDir home;
-    // A socket that accepts connections and never says a word: the keyring lookup must give up by itself.
-    const int silent = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s/bus", home.path().c_str());
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(silent, 8), 0);
-    const std::time_t start = std::time(nullptr);
-    const ProgramResult run = dryRun(home, "UTC", "https://abc.supabase.co",
-                                     {std::string("DBUS_SESSION_BUS_ADDRESS=unix:path=") + address.sun_path});
-    close(silent);
-    EXPECT_NE(run.out.find(kSignedOut), std::string::npos) << run.out;
-    EXPECT_LT(std::time(nullptr) - start, 8) << "the keyring wait is bounded (3 s)";
 }

@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <simdjson.h>
 #include <string_view>
 
@@ -18,16 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    static std::array<std::unique_ptr<ParseScratch>, kChunkSizes.size()> scratches;
     static ParseScratch inMemory;
     static MemoryFile file;
-    const size_t pick = chunkSizeIndex(data[0]);
-    if (!scratches[pick])
-        scratches[pick] = std::make_unique<ParseScratch>(kChunkSizes[pick]);
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
     file.write(text);
 
-    const LogRead read = CodexParser::readRollout(file.path(), *scratches[pick]);
+    const LogRead read = CodexParser::readRollout(file.path(), scratchFor(data[0]));
     const bool utf8 = simdjson::validate_utf8(text.data(), text.size());
     require(read.read.status == (utf8 ? ReadStatus::Complete : ReadStatus::InvalidUtf8),
             "a rollout is read to its end exactly when it is valid UTF-8");

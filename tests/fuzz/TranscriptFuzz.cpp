@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <set>
 #include <string_view>
 
@@ -18,17 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    // One scratch per chunk size, reused from input to input as a build reuses it from file to file.
-    static std::array<std::unique_ptr<ParseScratch>, kChunkSizes.size()> scratches;
     static ParseScratch inMemory;
     static MemoryFile file;
-    const size_t pick = chunkSizeIndex(data[0]);
-    if (!scratches[pick])
-        scratches[pick] = std::make_unique<ParseScratch>(kChunkSizes[pick]);
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
     file.write(text);
 
-    const LogRead read = StatsEngine::readClaudeLog(file.path(), *scratches[pick]);
+    const LogRead read = StatsEngine::readClaudeLog(file.path(), scratchFor(data[0]));
     require(read.read.status == ReadStatus::Complete, "a transcript in a regular file is read to its end");
     require(read.read.stamp && read.read.stamp->size == static_cast<int64_t>(text.size()),
             "the read's stamp has the file's size");
