@@ -101,8 +101,10 @@ int main(int argc, char** argv)
     }
     const std::string mode = argv[1];
     const std::string home = argv[2];
-    const LogLocations where{home + "/.claude/projects", home + "/.codex/sessions",
-                             home + "/korvel-data/parse-cache.db"};
+    const LogLocations where{.claudeRoot = home + "/.claude/projects",
+                             .codexSessions = home + "/.codex/sessions",
+                             .codexArchive = home + "/.codex/archived_sessions",
+                             .parseCachePath = home + "/korvel-data/parse-cache.db"};
     mkdir((home + "/korvel-data").c_str(), 0700);
     const LogTree tree = listLogTree(home);
     warmPageCache(tree);

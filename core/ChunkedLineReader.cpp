@@ -1,5 +1,7 @@
 #include "core/ChunkedLineReader.h"
 
+#include "core/ZstdStream.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -213,6 +215,12 @@ FileRead ChunkedLineReader::read(const std::string& path, const std::function<vo
             return {ReadStatus::Unreadable, result.stamp};
         }
     }
+    std::optional<ZstdStream> zstd;
+    if (options.zstd)
+        zstd.emplace(file.fd);
+    const auto readSome = [&](char* into, size_t room) {
+        return zstd ? zstd->read(into, room) : ::read(file.fd, into, room);
+    };
     Pass pass{*this, onLine, options, {}, 0, 0, false};
     for (;;) {
         if (!pass.makeRoom()) {
@@ -220,11 +228,11 @@ FileRead ChunkedLineReader::read(const std::string& path, const std::function<vo
             break;
         }
         const size_t at = pass.filled;
-        const ssize_t n = ::read(file.fd, m_buffer.get() + at, pass.room());
-        if (n < 0 && errno == EINTR)
+        const ssize_t n = readSome(m_buffer.get() + at, pass.room());
+        if (n < 0 && errno == EINTR && !zstd)
             continue;
         if (n < 0) {
-            result.status = ReadStatus::Unreadable;
+            result.status = zstd && zstd->corrupt() ? ReadStatus::Undecodable : ReadStatus::Unreadable;
             break;
         }
         const bool atEnd = n == 0;

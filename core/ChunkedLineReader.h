@@ -22,6 +22,8 @@ enum class ReadStatus {
     Changed,
     /// The caller asked for UTF-8 and a byte sequence was not (reading stopped there).
     InvalidUtf8,
+    /// A compressed file did not decompress completely; what was passed on must not be kept.
+    Undecodable,
 };
 
 struct FileRead
@@ -60,6 +62,8 @@ public:
     {
         /// Check that every byte of the file, skipped lines included, is valid UTF-8.
         bool requireUtf8 = false;
+        /// The file is zstd-compressed: its lines are those of the decompressed bytes.
+        bool zstd = false;
         /// Called at the end of a read that buffered a line longer than a chunk, before another reader sharing the
         /// turn may: the place to give back what parsing that line took.
         std::function<void()> afterLongLine;

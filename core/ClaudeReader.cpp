@@ -215,6 +215,10 @@ private:
         r.output = LineScanner::tokenCountOr0(usage.at_key("output_tokens"));
         r.cacheRead = LineScanner::tokenCountOr0(usage.at_key("cache_read_input_tokens"));
         r.cacheWrite = LineScanner::tokenCountOr0(usage.at_key("cache_creation_input_tokens"));
+        object split;
+        if (!usage.at_key("cache_creation").get_object().get(split))
+            r.cacheWrite1h =
+                std::min(LineScanner::tokenCountOr0(split.at_key("ephemeral_1h_input_tokens")), r.cacheWrite);
         r.model = m_models.indexOf(model);
         if (day)
             r.day = static_cast<int32_t>(m_days.indexOf(day->dayKey));

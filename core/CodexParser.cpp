@@ -1,6 +1,6 @@
 #include "core/CodexParser.h"
 
-#include "core/DataDirectory.h"
+#include "core/AgentHomes.h"
 #include "core/DirectoryWalk.h"
 #include "core/LineScanner.h"
 #include "core/Pricing.h"
@@ -8,6 +8,8 @@
 #include "core/TimestampBook.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 namespace CodexParser {
 namespace {
@@ -167,15 +169,36 @@ void mergeInto(FileContribution& total, const FileContribution& file)
 
 } // namespace
 
+namespace {
+
+constexpr std::string_view kCompressed = ".zst";
+
+std::string_view nameOf(std::string_view path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+bool isCompressed(std::string_view name)
+{
+    return name.ends_with(kCompressed);
+}
+
 bool isRolloutName(std::string_view name)
 {
+    if (isCompressed(name))
+        name.remove_suffix(kCompressed.size());
     return name.rfind("rollout-", 0) == 0 && DirectoryWalk::hasJsonlExtension(name);
 }
 
-std::string sessionsDirectory()
+std::string_view identityOf(std::string_view path)
 {
-    const std::string home = DataDirectory::home();
-    return home.empty() ? std::string() : home + "/.codex/sessions";
+    std::string_view name = nameOf(path);
+    if (isCompressed(name))
+        name.remove_suffix(kCompressed.size());
+    return name;
 }
 
 std::vector<std::string> findRollouts(const std::string& root)
@@ -195,8 +218,8 @@ LogRead readRollout(const std::string& path, ParseScratch& scratch)
             if (!line.empty())
                 rollout.line(line);
         },
-        true);
-    if (out.read.status != ReadStatus::InvalidUtf8)
+        true, isCompressed(path));
+    if (out.read.status != ReadStatus::InvalidUtf8 && out.read.status != ReadStatus::Undecodable)
         out.log.base = rollout.finish();
     return out;
 }
@@ -234,12 +257,24 @@ LineCounts linesFromPatch(std::string_view patch)
 
 CodexTotals aggregateAll()
 {
+    // Of one rollout's copies the plain file counts before the compressed one, the live folder before the archive,
+    // then the first path.
+    std::map<std::string, std::tuple<bool, bool, std::string>, std::less<>> chosen;
+    const auto offer = [&](const std::string& root, bool archived) {
+        for (std::string& path : findRollouts(root)) {
+            std::tuple<bool, bool, std::string> candidate{isCompressed(path), archived, path};
+            const auto [it, first] = chosen.try_emplace(std::string(identityOf(path)), candidate);
+            if (!first && candidate < it->second)
+                it->second = std::move(candidate);
+        }
+    };
+    offer(AgentHomes::codexSessions(), false);
+    offer(AgentHomes::codexArchive(), true);
     CodexTotals totals;
     ParseScratch scratch;
-    const auto files = findRollouts(sessionsDirectory());
-    for (const auto& path : files)
-        mergeInto(totals.contribution, parseFile(path, scratch));
-    totals.fileCount = static_cast<int64_t>(files.size());
+    for (const auto& [identity, file] : chosen)
+        mergeInto(totals.contribution, parseFile(std::get<2>(file), scratch));
+    totals.fileCount = static_cast<int64_t>(chosen.size());
     return totals;
 }
 

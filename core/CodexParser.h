@@ -20,17 +20,23 @@ struct CodexTotals
 /// The Codex rollout reader.
 namespace CodexParser {
 
-/// The user's Codex sessions directory: ~/.codex/sessions.
-std::string sessionsDirectory();
-
-/// True for a rollout's file name: "rollout-" at the start and the extension "jsonl".
+/// True for a rollout's file name: "rollout-" at the start and the extension "jsonl", as Codex writes it, or the
+/// same followed by ".zst", as Codex compresses it once it has been idle for a while.
 bool isRolloutName(std::string_view name);
 
-/// Every rollout ("rollout-*.jsonl") under root at any depth, hidden entries skipped; unsorted.
+/// True for the name of a compressed rollout (ending ".zst").
+bool isCompressed(std::string_view name);
+
+/// What stays the same of a rollout whatever Codex does to it (compress it, move it to the archive): its file
+/// name without ".zst". Of several files with one identity only one counts.
+std::string_view identityOf(std::string_view path);
+
+/// Every rollout (plain or compressed) under root at any depth, hidden entries skipped; unsorted.
 std::vector<std::string> findRollouts(const std::string& root);
 
 /// One rollout read in bounded chunks (all of its figures in base), with how the read ended; a rollout that is
-/// not valid UTF-8 as a whole ends as InvalidUtf8 and contributes nothing.
+/// not valid UTF-8 as a whole ends as InvalidUtf8 and contributes nothing, and so does a compressed one that does
+/// not decompress completely (Undecodable).
 LogRead readRollout(const std::string& path, ParseScratch& scratch);
 
 /// What one rollout contributes; a file that cannot be read, or is not valid UTF-8, gives the empty contribution.
@@ -43,8 +49,9 @@ FileContribution parseBytes(std::string_view bytes, ParseScratch& scratch);
 /// Lines added and removed by one apply_patch text.
 LineCounts linesFromPatch(std::string_view patch);
 
-/// Every rollout of the sessions directory parsed without the cache and merged (edited files and per-day
-/// buckets are not merged); the count includes files that contributed nothing.
+/// Every rollout of Codex's sessions and archive folders parsed without the cache and merged, each identity once
+/// (edited files and per-day buckets are not merged); the count is of rollouts, including those that contributed
+/// nothing.
 CodexTotals aggregateAll();
 
 } // namespace CodexParser

@@ -27,6 +27,8 @@ struct FoldSummary
     double cost = 0;
     /// Distinct files edited by the agents.
     int64_t filesEdited = 0;
+    /// Log files that count: every rollout once whatever copies of it there are, and deleted logs that are kept.
+    int64_t logFiles = 0;
     std::optional<double> firstTs;
     std::optional<double> lastTs;
     std::map<std::string, DayBucket> perDay;

@@ -36,10 +36,12 @@ struct ParseScratch::Impl
     }
 
     /// Reads the log at path with the reader, settling the parser after a long line.
-    FileRead read(const std::string& path, const std::function<void(std::string_view)>& onLine, bool requireUtf8)
+    FileRead read(const std::string& path, const std::function<void(std::string_view)>& onLine, bool requireUtf8,
+                  bool zstd = false)
     {
         ChunkedLineReader::Options options;
         options.requireUtf8 = requireUtf8;
+        options.zstd = zstd;
         options.afterLongLine = [this] { settle(); };
         return reader.read(path, onLine, options);
     }

@@ -29,9 +29,25 @@ std::optional<StatsEngine::LogKind> LogListing::kindOf(const std::string& path) 
         return std::nullopt;
     if (under(path, m_claudeRoot) && DirectoryWalk::hasJsonlExtension(name))
         return StatsEngine::LogKind::Claude;
-    if (under(path, m_codexRoot) && CodexParser::isRolloutName(name))
+    if ((under(path, m_codexSessions) || under(path, m_codexArchive)) && CodexParser::isRolloutName(name))
         return StatsEngine::LogKind::Codex;
     return std::nullopt;
+}
+
+bool LogListing::archived(const std::string& path) const
+{
+    return under(path, m_codexArchive);
+}
+
+// A root inside another (or equal to it) lists some paths twice.
+bool LogListing::rootsNest() const
+{
+    const std::string* roots[] = {&m_claudeRoot, &m_codexSessions, &m_codexArchive};
+    for (const std::string* a : roots)
+        for (const std::string* b : roots)
+            if (a != b && !a->empty() && !b->empty() && (*a == *b || b->starts_with(*a + "/")))
+                return true;
+    return false;
 }
 
 LogListing::Delta LogListing::listEverything(bool watch, double now)
@@ -41,18 +57,18 @@ LogListing::Delta LogListing::listEverything(bool watch, double now)
     if (watch) {
         m_watch = std::make_unique<TreeWatch>();
         m_watch->watch(m_claudeRoot);
-        m_watch->watch(m_codexRoot);
+        m_watch->watch(m_codexSessions);
+        m_watch->watch(m_codexArchive);
     }
     m_files.clear();
     m_unordered.clear();
     for (auto& [path, stamp] : DirectoryWalk::findStamped(m_claudeRoot, DirectoryWalk::hasJsonlExtension))
         m_unordered.emplace_back(std::move(path), ListedLog{StatsEngine::LogKind::Claude, stamp});
-    for (auto& [path, stamp] : DirectoryWalk::findStamped(m_codexRoot, CodexParser::isRolloutName))
-        m_unordered.emplace_back(std::move(path), ListedLog{StatsEngine::LogKind::Codex, stamp});
-    // A path under both roots is listed once, as the map would keep it: the later root's kind wins.
-    if (!m_claudeRoot.empty() && !m_codexRoot.empty() &&
-        (m_codexRoot.starts_with(m_claudeRoot + "/") || m_claudeRoot.starts_with(m_codexRoot + "/") ||
-         m_claudeRoot == m_codexRoot))
+    for (const std::string* root : {&m_codexSessions, &m_codexArchive})
+        for (auto& [path, stamp] : DirectoryWalk::findStamped(*root, CodexParser::isRolloutName))
+            m_unordered.emplace_back(std::move(path), ListedLog{StatsEngine::LogKind::Codex, stamp});
+    // A path under two roots is listed once, as the map would keep it: the later root's kind wins.
+    if (rootsNest())
         files();
     m_recheck.clear();
     m_lastFullListing = now;
@@ -114,15 +130,19 @@ void LogListing::relistFolder(const std::string& folder, Delta& delta)
     }
 }
 
-LogListing::Delta LogListing::refresh(const std::string& claudeRoot, const std::string& codexRoot, bool watch,
-                                      double now)
+LogListing::Delta LogListing::refresh(const LogLocations& where, bool watch, double now)
 {
-    const std::string claude = claudeRoot.empty() ? std::string() : DirectoryWalk::absolute(claudeRoot);
-    const std::string codex = codexRoot.empty() ? std::string() : DirectoryWalk::absolute(codexRoot);
-    if (!m_listed || !watch || !m_watch || claude != m_claudeRoot || codex != m_codexRoot ||
-        now - m_lastFullListing >= kFullListingEvery || now < m_lastFullListing) {
-        m_claudeRoot = claude;
-        m_codexRoot = codex;
+    const auto absolute = [](const std::string& root) {
+        return root.empty() ? std::string() : DirectoryWalk::absolute(root);
+    };
+    std::string claude = absolute(where.claudeRoot);
+    std::string sessions = absolute(where.codexSessions);
+    std::string archive = absolute(where.codexArchive);
+    if (!m_listed || !watch || !m_watch || claude != m_claudeRoot || sessions != m_codexSessions ||
+        archive != m_codexArchive || now - m_lastFullListing >= kFullListingEvery || now < m_lastFullListing) {
+        m_claudeRoot = std::move(claude);
+        m_codexSessions = std::move(sessions);
+        m_codexArchive = std::move(archive);
         return listEverything(watch, now);
     }
     TreeWatch::Changes changes = m_watch->poll();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/FileStamp.h"
+#include "core/LogLocations.h"
 #include "core/StoredLog.h"
 #include "core/TreeWatch.h"
 
@@ -19,7 +20,8 @@ struct ListedLog
     bool operator==(const ListedLog&) const = default;
 };
 
-/// Every log file under the Claude Code and Codex roots, by full path in byte order. Kept current between
+/// Every log file under the Claude Code root and the two Codex roots (live and archived rollouts), by full path in
+/// byte order. Kept current between
 /// builds: with watching on, from the file events of the trees, falling back to listing both trees again when
 /// events are lost and now and then anyway (a linked log changes without an event); with it off, by listing
 /// both trees every time.
@@ -33,8 +35,15 @@ public:
         std::vector<std::string> paths;
     };
 
-    /// Brings the listing up to date. now is a steady clock in seconds, for the periodic full listing.
-    Delta refresh(const std::string& claudeRoot, const std::string& codexRoot, bool watch, double now);
+    /// Brings the listing up to date with the roots of where. now is a steady clock in seconds, for the periodic
+    /// full listing.
+    Delta refresh(const LogLocations& where, bool watch, double now);
+
+    /// The reader of the log file at path when it lies under a root of the last refresh and is named like a log of
+    /// it, whether or not the file is there.
+    std::optional<StatsEngine::LogKind> kindOf(const std::string& path) const;
+    /// True for a path under the Codex archive root.
+    bool archived(const std::string& path) const;
 
     /// Has path stamped anew at the next refresh, event or not (a file that could not be read).
     void recheck(const std::string& path) { m_recheck.push_back(path); }
@@ -63,10 +72,11 @@ private:
     Delta listEverything(bool watch, double now);
     void restamp(const std::string& path, Delta& delta);
     void relistFolder(const std::string& folder, Delta& delta);
-    std::optional<StatsEngine::LogKind> kindOf(const std::string& path) const;
+    bool rootsNest() const;
 
     std::string m_claudeRoot;
-    std::string m_codexRoot;
+    std::string m_codexSessions;
+    std::string m_codexArchive;
     // A full listing stays a plain list until something needs it in order.
     mutable std::vector<std::pair<std::string, ListedLog>> m_unordered;
     mutable std::map<std::string, ListedLog> m_files;

@@ -12,7 +12,7 @@
 namespace {
 
 // Bumped whenever the layout or the records change: any other value is a foreign cache and is replaced.
-constexpr std::string_view kFormat = "korvel-parse-cache 3";
+constexpr std::string_view kFormat = "korvel-parse-cache 4";
 
 constexpr char kSchema[] = R"(
     CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value BLOB NOT NULL) WITHOUT ROWID;
@@ -90,8 +90,8 @@ void createPrivately(const std::string& path)
     }
 }
 
-// Opens the database and makes it a cache of this format for this zone; null when the file is not one.
-sqlite3* openAs(const std::string& path, const std::string& zone)
+// Opens the database and makes it a cache of this format; null when the file is not one.
+sqlite3* openAs(const std::string& path)
 {
     createPrivately(path);
     sqlite3* db = nullptr;
@@ -111,11 +111,6 @@ sqlite3* openAs(const std::string& path, const std::string& zone)
         // A new file becomes a cache; a file with rows but no format is someone else's.
         ready = any && any.step() == SQLITE_DONE && setMeta(db, "format", kFormat);
     }
-    if (ready && metaValue(db, "zone") != zone) {
-        // Stored days are local days of another zone: start over.
-        ready = exec(db, "BEGIN IMMEDIATE") && exec(db, "DELETE FROM logs") && exec(db, "DELETE FROM snapshot") &&
-                setMeta(db, "zone", zone) && exec(db, "COMMIT");
-    }
     if (!ready) {
         sqlite3_close(db);
         return nullptr;
@@ -130,15 +125,15 @@ std::string ParseCache::url()
     return DataDirectory::file("parse-cache.db");
 }
 
-std::unique_ptr<ParseCache> ParseCache::open(const std::string& path, const std::string& zone, bool fresh)
+std::unique_ptr<ParseCache> ParseCache::open(const std::string& path, bool fresh)
 {
     if (fresh)
         removeFiles(path);
-    sqlite3* db = openAs(path, zone);
+    sqlite3* db = openAs(path);
     if (!db) {
         // Damaged or foreign: replace it.
         removeFiles(path);
-        db = openAs(path, zone);
+        db = openAs(path);
     }
     return db ? std::unique_ptr<ParseCache>(new ParseCache(db)) : nullptr;
 }
@@ -187,7 +182,7 @@ bool ParseCache::save(const Changes& changes)
     Statement remove(m_db, "DELETE FROM logs WHERE path = ?1");
     bool ok = write && remove;
     for (const Written& w : changes.written)
-        ok = ok && write.bind(1, w.path) && write.bind(2, RecordCodec::encode(w.path, w.kind, w.stamp, *w.log)) &&
+        ok = ok && write.bind(1, w.path) && write.bind(2, RecordCodec::encode(w.path, w.note, *w.log)) &&
              write.run();
     for (const std::string& path : changes.removed)
         ok = ok && remove.bind(1, path) && remove.run();

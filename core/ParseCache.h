@@ -15,16 +15,17 @@ struct sqlite3;
 /// again only when its modification time or size changes; and the snapshot of the last fold, so that a build that
 /// finds nothing changed folds nothing. An SQLite database in write-ahead-log mode, one row per log file: a change
 /// rewrites only its rows, and a crash at any moment leaves the old or the new state whole. A missing, damaged or
-/// foreign file is replaced by an empty cache; so is a cache made in another time zone (its days are local).
+/// foreign file is replaced by an empty cache. Rows of logs that are gone are kept (they hold the only copy of
+/// what those logs contributed); each row says which zone its days were made in.
 class ParseCache
 {
 public:
     /// "parse-cache.db" in the data directory.
     static std::string url();
 
-    /// Opens the cache at path for the local zone, creating or replacing it as needed (always replacing it when
-    /// fresh is set); null when no cache can be had there (the build then runs without one).
-    static std::unique_ptr<ParseCache> open(const std::string& path, const std::string& zone, bool fresh = false);
+    /// Opens the cache at path, creating or replacing it as needed (always replacing it when fresh is set); null when
+    /// no cache can be had there (the build then runs without one).
+    static std::unique_ptr<ParseCache> open(const std::string& path, bool fresh = false);
     ~ParseCache();
     ParseCache(const ParseCache&) = delete;
     ParseCache& operator=(const ParseCache&) = delete;
@@ -39,8 +40,7 @@ public:
     struct Written
     {
         std::string path;
-        StatsEngine::LogKind kind;
-        FileStamp stamp;
+        LogNote note;
         const ParsedLog* log;
     };
 

@@ -22,6 +22,8 @@ struct LoggedResponse
     double output = 0;
     double cacheRead = 0;
     double cacheWrite = 0;
+    /// The part of cacheWrite that asked for an hour's caching, which costs more than the five-minute kind.
+    double cacheWrite1h = 0;
 
     bool operator==(const LoggedResponse&) const = default;
 };

@@ -113,10 +113,11 @@ std::string prettyModel(std::string_view id)
     return std::string(s);
 }
 
-double costOf(const Rate& rate, double input, double output, double cacheRead, double cacheWrite)
+double costOf(const Rate& rate, double input, double output, double cacheRead, double cacheWrite, double cacheWrite1h)
 {
-    return input * (rate.inRate / 1e6) + output * (rate.outRate / 1e6) + cacheRead * (rate.inRate * 0.1 / 1e6) +
-           cacheWrite * (rate.inRate * 1.25 / 1e6);
+    const double hour = std::max(0.0, std::min(cacheWrite1h, cacheWrite));
+    return input * (rate.inRate / 1e6) + output * (rate.outRate / 1e6) + cacheRead * (0.1 * rate.inRate / 1e6) +
+           (cacheWrite - hour) * (1.25 * rate.inRate / 1e6) + hour * (2 * rate.inRate / 1e6);
 }
 
 } // namespace Pricing

@@ -8,8 +8,8 @@
 namespace RecordCodec {
 namespace {
 
-constexpr std::string_view kLogTag = "KVL2";
-constexpr std::string_view kSnapshotTag = "KVS2";
+constexpr std::string_view kLogTag = "KVL3";
+constexpr std::string_view kSnapshotTag = "KVS3";
 constexpr uint64_t kChecksumSeed = 0x6b6f7276656c0001ULL;
 constexpr double kLargest = 1e30;
 
@@ -197,7 +197,7 @@ void writeResponses(ByteWriter& out, const ParsedLog& log)
         out.fixed64(r.key);
         out.unsignedInt(r.model);
         out.unsignedInt(static_cast<uint64_t>(r.day + 1));
-        for (const double v : {r.input, r.output, r.cacheRead, r.cacheWrite})
+        for (const double v : {r.input, r.output, r.cacheRead, r.cacheWrite, r.cacheWrite1h})
             out.number(v);
     }
 }
@@ -219,19 +219,24 @@ void readResponses(ByteReader& in, ParsedLog& log)
         r.output = figure(in);
         r.cacheRead = figure(in);
         r.cacheWrite = figure(in);
+        r.cacheWrite1h = figure(in);
+        if (r.cacheWrite1h < 0 || r.cacheWrite1h > r.cacheWrite)
+            in.fail();
         log.responses.push_back(r);
     }
 }
 
 } // namespace
 
-std::string encode(std::string_view path, StatsEngine::LogKind kind, const FileStamp& stamp, const ParsedLog& log)
+std::string encode(std::string_view path, const LogNote& note, const ParsedLog& log)
 {
     ByteWriter out;
     out.raw(kLogTag);
-    out.byte(static_cast<uint8_t>(kind));
-    out.real(stamp.mtime);
-    out.signedInt(stamp.size);
+    out.byte(static_cast<uint8_t>(note.kind));
+    out.byte(note.kept ? 1 : 0);
+    out.fixed64(note.zone);
+    out.real(note.stamp.mtime);
+    out.signedInt(note.stamp.size);
     writeContribution(out, log.base);
     writeResponses(out, log);
     return sealed(out, hash64(path, kChecksumSeed));
@@ -247,9 +252,14 @@ std::optional<StoredLog> decodeLog(std::string_view path, std::string_view bytes
     const uint8_t kind = in.byte();
     if (kind > static_cast<uint8_t>(StatsEngine::LogKind::Codex))
         in.fail();
-    stored.kind = static_cast<StatsEngine::LogKind>(kind);
-    stored.stamp.mtime = in.real();
-    stored.stamp.size = in.signedInt();
+    stored.note.kind = static_cast<StatsEngine::LogKind>(kind);
+    const uint8_t kept = in.byte();
+    if (kept > 1)
+        in.fail();
+    stored.note.kept = kept == 1;
+    stored.note.zone = in.fixed64();
+    stored.note.stamp.mtime = in.real();
+    stored.note.stamp.size = in.signedInt();
     stored.log.base = readContribution(in);
     readResponses(in, stored.log);
     if (!in.ok() || !in.atEnd())
@@ -266,7 +276,7 @@ std::string encode(const FoldSnapshot& snapshot)
     out.fixed64(snapshot.fingerprint.high);
     writeModels(out, f.models);
     writeHours(out, f.byHour);
-    for (const int64_t v : {f.prompts, f.assistantMessages, f.linesAdded, f.linesRemoved, f.filesEdited})
+    for (const int64_t v : {f.prompts, f.assistantMessages, f.linesAdded, f.linesRemoved, f.filesEdited, f.logFiles})
         out.signedInt(v);
     for (const double v : {f.tokensIn, f.tokensOut, f.cacheRead, f.cacheWrite, f.cost})
         out.number(v);
@@ -299,6 +309,7 @@ std::optional<FoldSnapshot> decodeSnapshot(std::string_view bytes)
     f.linesAdded = tally(in);
     f.linesRemoved = tally(in);
     f.filesEdited = tally(in);
+    f.logFiles = tally(in);
     f.tokensIn = figure(in);
     f.tokensOut = figure(in);
     f.cacheRead = figure(in);

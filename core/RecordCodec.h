@@ -13,7 +13,7 @@ namespace RecordCodec {
 
 /// The record of the log file at path; the checksum covers the path too, so a record never passes for another
 /// file's.
-std::string encode(std::string_view path, StatsEngine::LogKind kind, const FileStamp& stamp, const ParsedLog& log);
+std::string encode(std::string_view path, const LogNote& note, const ParsedLog& log);
 std::optional<StoredLog> decodeLog(std::string_view path, std::string_view bytes);
 
 std::string encode(const FoldSnapshot& snapshot);

@@ -2,7 +2,6 @@
 
 #include "core/AtomicFile.h"
 #include "core/CodexParser.h"
-#include "core/DataDirectory.h"
 #include "core/Hash64.h"
 #include "core/StatsDerivation.h"
 #include "core/TimeKit.h"
@@ -20,12 +19,25 @@
 namespace {
 
 // Bumped with the meaning of a fold, so that a snapshot of an older Korvel never passes for a current one.
-constexpr std::string_view kFoldFormat = "fold 1";
+constexpr std::string_view kFoldFormat = "fold 2";
 
-Fingerprint fingerprintOf(const LogListing& listing, std::string_view zone)
+uint64_t zoneHash(std::string_view zone)
 {
+    return hash64(zone, 0x7a6f6e65);
+}
+
+// The fold depends on the listing and, through the logs kept after their deletion, on the roots and on whether
+// deleted logs are kept at all.
+Fingerprint fingerprintOf(const LogListing& listing, std::string_view zone, const LogLocations& where)
+{
+    std::string setting(zone);
+    for (const std::string* root : {&where.claudeRoot, &where.codexSessions, &where.codexArchive}) {
+        setting.push_back('\0');
+        setting.append(*root);
+    }
+    setting.push_back(where.keepDeletedLogs ? 'k' : 'f');
     // A sum over the files: the order they are visited in does not matter.
-    Fingerprint sum{hash64(zone, 1) ^ hash64(kFoldFormat, 3), hash64(zone, 2) ^ hash64(kFoldFormat, 4)};
+    Fingerprint sum{hash64(setting, 1) ^ hash64(kFoldFormat, 3), hash64(setting, 2) ^ hash64(kFoldFormat, 4)};
     std::string item;
     listing.forEach([&](const std::string& path, const ListedLog& listed) {
         item.assign(path);
@@ -54,16 +66,6 @@ void removeOldCache(const std::string& cachePath)
 
 } // namespace
 
-LogLocations LogLocations::defaults(const std::optional<std::string>& dir)
-{
-    const std::string home = DataDirectory::home();
-    LogLocations where;
-    where.claudeRoot = dir ? *dir : (home.empty() ? std::string() : home + "/.claude/projects");
-    where.codexRoot = CodexParser::sessionsDirectory();
-    where.parseCachePath = ParseCache::url();
-    return where;
-}
-
 StatsBuilder::StatsBuilder() = default;
 StatsBuilder::StatsBuilder(Options options) : m_options(options) {}
 
@@ -78,6 +80,7 @@ void StatsBuilder::reset()
     m_unsaved.clear();
     m_unsavedRemovals.clear();
     m_retry.clear();
+    m_undecodable.clear();
     m_fold.reset();
     m_foldStale = true;
     m_snapshotCurrent = false;
@@ -86,7 +89,7 @@ void StatsBuilder::reset()
 
 void StatsBuilder::openCache(bool fresh)
 {
-    m_cache = ParseCache::open(m_where.parseCachePath, m_zone, fresh);
+    m_cache = ParseCache::open(m_where.parseCachePath, fresh);
     if (m_cache)
         removeOldCache(m_where.parseCachePath);
 }
@@ -97,7 +100,7 @@ bool StatsBuilder::foldFromSnapshot()
     if (!m_cache || !clean())
         return false;
     auto snapshot = m_cache->snapshot();
-    if (!snapshot || !(snapshot->fingerprint == fingerprintOf(m_listing, m_zone)))
+    if (!snapshot || !(snapshot->fingerprint == fingerprintOf(m_listing, m_zone, m_where)))
         return false;
     m_fold = std::move(snapshot->fold);
     m_foldStale = false;
@@ -119,17 +122,8 @@ void StatsBuilder::loadLedger()
     const auto& files = m_listing.files();
     if (m_cache) {
         // Rows come in path order, so that no file is put before a file that repeats its responses.
-        m_cache->forEachLog([&](std::string path, StoredLog stored) {
-            const auto listed = files.find(path);
-            if (listed == files.end()) {
-                m_unsavedRemovals.insert(std::move(path));
-                return;
-            }
-            if (listed->second.kind != stored.kind || !(listed->second.stamp == stored.stamp))
-                return;
-            m_known[path] = Known{stored.kind, stored.stamp};
-            m_ledger.put(path, std::move(stored.log));
-        });
+        m_cache->forEachLog(
+            [&](std::string path, StoredLog stored) { loadRecord(std::move(path), std::move(stored), files); });
         if (m_cache->damaged())
             replaceDamagedCache();
     }
@@ -137,12 +131,89 @@ void StatsBuilder::loadLedger()
     m_foldStale = true;
 }
 
+void StatsBuilder::loadRecord(std::string path, StoredLog stored, const std::map<std::string, ListedLog>& files)
+{
+    const bool keep = m_where.keepDeletedLogs;
+    const auto listed = files.find(path);
+    if (listed == files.end()) {
+        if (m_listing.kindOf(path) != stored.note.kind) {
+            // Another root's log: it counts again when that root is read again, unless kept logs are let go.
+            if (stored.note.kept && !keep)
+                m_unsavedRemovals.insert(std::move(path));
+            return;
+        }
+        if (!keep) {
+            m_unsavedRemovals.insert(std::move(path));
+            return;
+        }
+        // Gone since it was read: what it held keeps counting, with the days it was read with.
+        if (!stored.note.kept) {
+            stored.note.kept = true;
+            m_unsaved.insert(path);
+        }
+        m_known[path] = stored.note;
+        put(path, std::move(stored.log), stored.note);
+        return;
+    }
+    if (listed->second.kind != stored.note.kind)
+        return;
+    const bool current = !stored.note.kept && stored.note.zone == zoneHash(m_zone) && listed->second.stamp &&
+                         *listed->second.stamp == stored.note.stamp;
+    if (current)
+        m_known[path] = stored.note;
+    else if (!keep)
+        return;
+    // A changed file is read again by this build; until then, and when that read fails, it holds what it held.
+    stored.note.kept = false;
+    put(path, std::move(stored.log), stored.note);
+}
+
 bool StatsBuilder::needsReading(const std::string& path, const ListedLog& listed) const
 {
     if (!listed.stamp || m_retry.contains(path))
         return true;
+    if (const auto failed = m_undecodable.find(path); failed != m_undecodable.end())
+        return !(failed->second == *listed.stamp);
     const auto known = m_known.find(path);
-    return known == m_known.end() || known->second.kind != listed.kind || !(known->second.stamp == *listed.stamp);
+    return known == m_known.end() || known->second.kept || known->second.kind != listed.kind ||
+           !(known->second.stamp == *listed.stamp);
+}
+
+// Copies of one rollout count once: a file that is there before a kept one, plain before compressed, the live
+// folder before the archive, then the first path.
+StatsLedger::Rivalry StatsBuilder::rivalryOf(const std::string& path, const LogNote& note) const
+{
+    if (note.kind != StatsEngine::LogKind::Codex)
+        return {};
+    const uint32_t rank = (note.kept ? 4u : 0u) | (CodexParser::isCompressed(path) ? 2u : 0u) |
+                          (m_listing.archived(path) ? 1u : 0u);
+    return {std::string(CodexParser::identityOf(path)), rank};
+}
+
+void StatsBuilder::put(const std::string& path, ParsedLog log, const LogNote& note)
+{
+    m_ledger.put(path, std::move(log), rivalryOf(path, note));
+    m_foldStale = true;
+}
+
+// A file that left the listing: kept, when it was read whole and deleted logs are kept; else forgotten.
+void StatsBuilder::keepOrForget(const std::string& path)
+{
+    m_retry.erase(path);
+    m_undecodable.erase(path);
+    const auto known = m_known.find(path);
+    if (!m_where.keepDeletedLogs || known == m_known.end() || !m_ledger.contains(path)) {
+        if (m_ledger.contains(path) || known != m_known.end())
+            forget(path);
+        return;
+    }
+    if (known->second.kept)
+        return;
+    known->second.kept = true;
+    m_ledger.rerank(path, rivalryOf(path, known->second).rank);
+    m_unsaved.insert(path);
+    m_unsavedRemovals.erase(path);
+    m_foldStale = true;
 }
 
 void StatsBuilder::forget(const std::string& path)
@@ -158,15 +229,22 @@ void StatsBuilder::take(ParseJob& job)
 {
     const FileRead& read = job.result.read;
     m_retry.erase(job.path);
-    if (read.status == ReadStatus::Unreadable) {
-        // Counts as empty now and is read again next time: an unreadable moment must not hide it for good.
-        forget(job.path);
-        m_retry.insert(job.path);
+    m_undecodable.erase(job.path);
+    m_foldStale = true;
+    if (read.status == ReadStatus::Unreadable || read.status == ReadStatus::Undecodable) {
+        // An unreadable moment must not hide a file for good: it is read again next time. A compressed file that
+        // does not decompress is read again once it changes (it may still be being written).
+        if (read.status == ReadStatus::Undecodable && read.stamp)
+            m_undecodable[job.path] = *read.stamp;
+        else
+            m_retry.insert(job.path);
         m_report.unreadable.push_back(job.path);
+        if (!m_where.keepDeletedLogs || !m_ledger.contains(job.path))
+            forget(job.path);
         return;
     }
-    m_ledger.put(job.path, std::move(job.result.log));
-    m_foldStale = true;
+    const LogNote note{job.kind, read.stamp.value_or(FileStamp{}), zoneHash(m_zone), false};
+    put(job.path, std::move(job.result.log), note);
     if (read.status == ReadStatus::Changed || !read.stamp) {
         // What was read counts, but the file moved on while it was read: read it whole next time.
         if (m_known.erase(job.path) > 0)
@@ -175,7 +253,7 @@ void StatsBuilder::take(ParseJob& job)
         m_retry.insert(job.path);
         return;
     }
-    m_known[job.path] = Known{job.kind, *read.stamp};
+    m_known[job.path] = note;
     m_unsaved.insert(job.path);
     m_unsavedRemovals.erase(job.path);
 }
@@ -187,8 +265,7 @@ void StatsBuilder::update(const LogListing::Delta& delta)
     const auto consider = [&](const std::string& path) {
         const auto listed = files.find(path);
         if (listed == files.end()) {
-            if (m_ledger.contains(path) || m_known.contains(path))
-                forget(path);
+            keepOrForget(path);
             return;
         }
         if (needsReading(path, listed->second))
@@ -197,10 +274,10 @@ void StatsBuilder::update(const LogListing::Delta& delta)
     if (delta.everything) {
         std::vector<std::string> gone;
         for (const auto& [path, known] : m_known)
-            if (!files.contains(path))
+            if (!known.kept && !files.contains(path))
                 gone.push_back(path);
         for (const std::string& path : gone)
-            forget(path);
+            keepOrForget(path);
         for (const auto& [path, listed] : files)
             consider(path);
         for (const std::string& path : std::set<std::string>(m_retry))
@@ -237,11 +314,11 @@ void StatsBuilder::save(bool withSnapshot)
         const auto known = m_known.find(path);
         const ParsedLog* log = m_ledger.find(path);
         if (known != m_known.end() && log)
-            changes.written.push_back({path, known->second.kind, known->second.stamp, log});
+            changes.written.push_back({path, known->second, log});
     }
     changes.removed.assign(m_unsavedRemovals.begin(), m_unsavedRemovals.end());
     if (withSnapshot && m_fold && !m_foldStale && clean())
-        changes.snapshot = FoldSnapshot{fingerprintOf(m_listing, m_zone), *m_fold};
+        changes.snapshot = FoldSnapshot{fingerprintOf(m_listing, m_zone, m_where), *m_fold};
     if (!m_cache->save(changes)) {
         if (m_cache->damaged())
             replaceDamagedCache();
@@ -255,12 +332,16 @@ void StatsBuilder::save(bool withSnapshot)
 Stats StatsBuilder::build(const LogLocations& where, double now)
 {
     const std::string zone = TimeKit::refreshZone();
-    if (zone != m_zone || where.parseCachePath != m_where.parseCachePath)
+    if (zone != m_zone || !(where == m_where)) {
+        // What is held belongs to the old roots, zone or setting: saved as it is, then loaded anew for the new ones.
+        if (m_cache && m_ledgerLoaded)
+            save(false);
         reset();
+    }
     m_zone = zone;
     m_where = where;
     m_report = {};
-    const LogListing::Delta delta = m_listing.refresh(where.claudeRoot, where.codexRoot, m_options.watch, now);
+    const LogListing::Delta delta = m_listing.refresh(where, m_options.watch, now);
     const bool nothingNew = !delta.everything && delta.paths.empty() && m_retry.empty();
     if (!m_fold || !nothingNew) {
         if (!m_ledgerLoaded) {
@@ -274,15 +355,11 @@ Stats StatsBuilder::build(const LogLocations& where, double now)
             update(delta);
         }
     }
-    if (m_foldStale) {
-        m_fold = m_ledger.summary();
-        m_foldStale = false;
-        m_snapshotCurrent = false;
-        m_stats.reset();
-    }
+    if (m_foldStale)
+        refold();
     const std::string today = TimeKit::dateKey(now);
     if (!m_stats || today != m_statsDay) {
-        m_stats = StatsEngine::deriveStats(*m_fold, static_cast<int64_t>(m_listing.size()), now);
+        m_stats = StatsEngine::deriveStats(*m_fold, m_fold->logFiles, now);
         m_statsDay = today;
     }
     if (!nothingNew || m_lastChange == 0 || now < m_lastChange)
@@ -299,6 +376,19 @@ Stats StatsBuilder::build(const LogLocations& where, double now)
         m_lastSave = now;
     }
     return *m_stats;
+}
+
+void StatsBuilder::refold()
+{
+    m_fold = m_ledger.summary();
+    // Listed files that hold nothing this build (unreadable, undecodable) still count as sessions.
+    m_listing.forEach([&](const std::string& path, const ListedLog&) {
+        if (!m_ledger.contains(path))
+            ++m_fold->logFiles;
+    });
+    m_foldStale = false;
+    m_snapshotCurrent = false;
+    m_stats.reset();
 }
 
 void StatsBuilder::releaseLedger()

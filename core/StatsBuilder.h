@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/FoldSummary.h"
+#include "core/LogLocations.h"
 #include "core/LogListing.h"
 #include "core/ParallelParse.h"
 #include "core/ParseCache.h"
@@ -15,30 +16,19 @@
 #include <unordered_map>
 #include <vector>
 
-/// Where a build reads logs and keeps its parse cache.
-struct LogLocations
-{
-    std::string claudeRoot;
-    std::string codexRoot;
-    std::string parseCachePath;
-
-    /// The user's default locations; dir, when given, replaces only the Claude Code projects directory.
-    static LogLocations defaults(const std::optional<std::string>& dir = std::nullopt);
-
-    bool operator==(const LogLocations&) const = default;
-};
-
 /// What the last build found besides the figures.
 struct BuildReport
 {
-    /// Log files that could not be read (or vanished before they were): they count as empty in this build, are
-    /// kept out of the cache and are read again by the next build.
+    /// Log files that could not be read (or vanished before they were, or did not decompress): they count as empty in
+    /// this build, or with what they held when last read while deleted logs are kept, and are kept out of the cache.
+    /// Unreadable ones are read again by the next build, undecodable ones when they change.
     std::vector<std::string> unreadable;
     /// Log files read by this build (the rest came from the cache).
     size_t parsed = 0;
 };
 
-/// Builds Stats from everything on disk. One builder runs one build at a time and keeps, between builds, the
+/// Builds Stats from everything on disk, and from the logs that were read once and are gone since (kept in the
+/// cache while where.keepDeletedLogs holds). One builder runs one build at a time and keeps, between builds, the
 /// listing, the fold of every file and the unsaved changes to the cache, so that a build costs about what changed
 /// since the last one: nothing changed costs a look at the file events (or a listing), one file changed costs
 /// reading that file. A new builder over an unchanged tree takes the fold from the cache's snapshot and reads no
@@ -73,20 +63,19 @@ public:
     const BuildReport& lastReport() const { return m_report; }
 
 private:
-    struct Known
-    {
-        StatsEngine::LogKind kind;
-        FileStamp stamp;
-    };
-
     void reset();
     void openCache(bool fresh);
     void replaceDamagedCache();
     bool foldFromSnapshot();
     void loadLedger();
     void update(const LogListing::Delta& delta);
+    void loadRecord(std::string path, StoredLog stored, const std::map<std::string, ListedLog>& files);
     bool needsReading(const std::string& path, const ListedLog& listed) const;
+    StatsLedger::Rivalry rivalryOf(const std::string& path, const LogNote& note) const;
+    void put(const std::string& path, ParsedLog log, const LogNote& note);
+    void keepOrForget(const std::string& path);
     void forget(const std::string& path);
+    void refold();
     void take(ParseJob& job);
     bool clean() const;
     void save(bool withSnapshot);
@@ -99,12 +88,14 @@ private:
     std::unique_ptr<ParseCache> m_cache;
     StatsLedger m_ledger;
     bool m_ledgerLoaded = false;
-    /// The stamp every file in the ledger was read at; files read in an unfinished state are not here.
-    std::unordered_map<std::string, Known> m_known;
+    /// The note of every file in the ledger that was read whole in this zone (kept ones included): its stamp then.
+    std::unordered_map<std::string, LogNote> m_known;
     std::set<std::string> m_unsaved;
     std::set<std::string> m_unsavedRemovals;
     /// Files to read again at the next build whatever their stamp says.
     std::set<std::string> m_retry;
+    /// Compressed files that did not decompress, with their stamp then: read again when it changes.
+    std::unordered_map<std::string, FileStamp> m_undecodable;
     std::optional<FoldSummary> m_fold;
     bool m_foldStale = true;
     /// The cache's snapshot describes the current fold.

@@ -3,6 +3,7 @@
 #include "core/StatsBuilder.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -73,22 +74,39 @@ const ParsedLog* StatsLedger::find(const std::string& path) const
     return it == m_files.end() ? nullptr : &it->second.log;
 }
 
-void StatsLedger::put(const std::string& path, ParsedLog log)
+void StatsLedger::put(const std::string& path, ParsedLog log, Rivalry rivalry)
 {
-    std::vector<Entry*> displaced;
     auto it = m_files.find(path);
-    if (it != m_files.end()) {
+    if (it != m_files.end() && it->second.active && rivalry.identity.empty() && it->second.rivalry.identity.empty()) {
+        // A file without rivals that stays counted: one pass over the holders it displaces.
+        std::vector<Entry*> displaced;
         detach(*it, displaced);
         m_totals.apply(it->second.counted, -1);
         it->second.counted = {};
-    } else {
-        it = m_files.try_emplace(path).first;
+        it->second.log = std::move(log);
+        m_totals.apply(it->second.log.base, +1);
+        attach(*it, displaced);
+        recount(*it);
+        recountAll(displaced, &*it);
+        return;
     }
+    if (it != m_files.end())
+        leave(*it);
+    else
+        it = m_files.try_emplace(path).first;
     it->second.log = std::move(log);
-    m_totals.apply(it->second.log.base, +1);
-    attach(*it, displaced);
-    recount(*it);
-    recountAll(displaced, &*it);
+    it->second.rivalry = std::move(rivalry);
+    join(*it);
+}
+
+void StatsLedger::rerank(const std::string& path, uint32_t rank)
+{
+    const auto it = m_files.find(path);
+    if (it == m_files.end() || it->second.rivalry.rank == rank)
+        return;
+    leave(*it);
+    it->second.rivalry.rank = rank;
+    join(*it);
 }
 
 void StatsLedger::remove(const std::string& path)
@@ -96,11 +114,70 @@ void StatsLedger::remove(const std::string& path)
     const auto it = m_files.find(path);
     if (it == m_files.end())
         return;
-    std::vector<Entry*> displaced;
-    detach(*it, displaced);
-    m_totals.apply(it->second.counted, -1);
+    leave(*it);
     m_files.erase(it);
+}
+
+void StatsLedger::activate(Entry& entry)
+{
+    std::vector<Entry*> displaced;
+    m_totals.apply(entry.second.log.base, +1);
+    attach(entry, displaced);
+    recount(entry);
+    recountAll(displaced, &entry);
+    entry.second.active = true;
+    ++m_active;
+}
+
+void StatsLedger::deactivate(Entry& entry)
+{
+    if (!entry.second.active)
+        return;
+    std::vector<Entry*> displaced;
+    detach(entry, displaced);
+    m_totals.apply(entry.second.counted, -1);
+    entry.second.counted = {};
     recountAll(displaced, nullptr);
+    entry.second.active = false;
+    --m_active;
+}
+
+// Enters the file among its rivals: it counts when none ranks before it, and then the one it overtook stops.
+void StatsLedger::join(Entry& entry)
+{
+    const std::string& identity = entry.second.rivalry.identity;
+    if (identity.empty()) {
+        activate(entry);
+        return;
+    }
+    std::vector<Entry*>& rivals = m_rivals[identity];
+    const auto before = [](const Entry* a, const Entry* b) {
+        return std::tie(a->second.rivalry.rank, a->first) < std::tie(b->second.rivalry.rank, b->first);
+    };
+    rivals.insert(std::lower_bound(rivals.begin(), rivals.end(), &entry, before), &entry);
+    if (rivals.front() != &entry)
+        return;
+    if (rivals.size() > 1)
+        deactivate(*rivals[1]);
+    activate(entry);
+}
+
+// Takes the file out from among its rivals: when it was the one that counted, the next best counts instead.
+void StatsLedger::leave(Entry& entry)
+{
+    const std::string& identity = entry.second.rivalry.identity;
+    const bool counted = entry.second.active;
+    deactivate(entry);
+    if (identity.empty())
+        return;
+    const auto group = m_rivals.find(identity);
+    if (group == m_rivals.end())
+        return;
+    std::erase(group->second, &entry);
+    if (group->second.empty())
+        m_rivals.erase(group);
+    else if (counted)
+        activate(*group->second.front());
 }
 
 void StatsLedger::recountAll(std::vector<Entry*>& entries, const Entry* done)
@@ -204,8 +281,9 @@ FoldSummary StatsLedger::summary() const
         s.perDay[day] = DayBucket{d.linesAdded, d.cost.value(), d.tokens.value()};
     for (const auto& [day, count] : m_totals.activeDays)
         s.activeDays.push_back(day);
+    s.logFiles = m_active;
     for (const auto& [path, slot] : m_files) {
-        if (slot.log.base.activeDays.empty())
+        if (!slot.active || slot.log.base.activeDays.empty())
             continue;
         const size_t begin = s.fileDays.size();
         for (const std::string& day : slot.log.base.activeDays)

@@ -10,15 +10,29 @@
 #include <unordered_map>
 #include <vector>
 
+/// Which log a file is a copy of, and how it ranks among the copies; an empty identity has no rivals.
+struct LogRivalry
+{
+    std::string identity;
+    uint32_t rank = 0;
+
+    bool operator==(const LogRivalry&) const = default;
+};
+
 /// The fold of every log file of a build, kept up to date file by file. A response that several transcripts
 /// repeat (a resumed session starts with copies of the earlier one's lines) counts once, in the transcript whose
-/// full path comes first in byte order, with the result it has there. Sums are exact, so the summary is the same
-/// whatever order the files came and went in: a ledger updated after a change equals one built from scratch.
+/// full path comes first in byte order, with the result it has there. Files that are copies of one log (rivals:
+/// the same identity) count once, the one of lowest rank, then first path. Sums are exact, so the summary is the
+/// same whatever order the files came and went in: a ledger updated after a change equals one built from scratch.
 class StatsLedger
 {
 public:
+    using Rivalry = LogRivalry;
+
     /// Sets what the log file at path holds, replacing what it held before.
-    void put(const std::string& path, ParsedLog log);
+    void put(const std::string& path, ParsedLog log, Rivalry rivalry = {});
+    /// Changes how the file at path ranks among its rivals (nothing happens when it is not there).
+    void rerank(const std::string& path, uint32_t rank);
     /// Forgets the log file at path (nothing happens when it is not there).
     void remove(const std::string& path);
 
@@ -35,6 +49,9 @@ private:
         ParsedLog log;
         /// The figures of the responses that count here, as they stand in the totals.
         FileContribution counted;
+        Rivalry rivalry;
+        /// Counts: has no rival that ranks before it.
+        bool active = false;
     };
     using Entry = std::map<std::string, Slot, std::less<>>::value_type;
 
@@ -69,6 +86,10 @@ private:
 
     void attach(Entry& entry, std::vector<Entry*>& displaced);
     void detach(Entry& entry, std::vector<Entry*>& displaced);
+    void activate(Entry& entry);
+    void deactivate(Entry& entry);
+    void join(Entry& entry);
+    void leave(Entry& entry);
     bool counts(const Entry& entry, const LoggedResponse& response) const;
     void recount(Entry& entry);
     void recountAll(std::vector<Entry*>& entries, const Entry* done);
@@ -78,5 +99,8 @@ private:
     std::unordered_map<uint64_t, Entry*> m_owner;
     /// Further holders of repeated keys, in path order.
     std::unordered_map<uint64_t, std::vector<Entry*>> m_others;
+    /// The files of every identity with rivals, best first.
+    std::unordered_map<std::string, std::vector<Entry*>> m_rivals;
+    int64_t m_active = 0;
     Totals m_totals;
 };

@@ -13,11 +13,23 @@ enum class LogKind : uint8_t { Claude, Codex };
 
 } // namespace StatsEngine
 
-/// One log file as the parse cache keeps it: its reader, its stamp when it was read, and what it holds.
-struct StoredLog
+/// What the parse cache notes of a log file besides what it holds: its reader, its stamp when it was read, the zone
+/// its days were made in, and whether the file is gone and what it held keeps counting (kept).
+struct LogNote
 {
     StatsEngine::LogKind kind = StatsEngine::LogKind::Claude;
     FileStamp stamp;
+    /// A hash of the zone's name (TimeKit::zoneId): the record of another zone is read again while its file is there.
+    uint64_t zone = 0;
+    bool kept = false;
+
+    bool operator==(const LogNote&) const = default;
+};
+
+/// One log file as the parse cache keeps it.
+struct StoredLog
+{
+    LogNote note;
     ParsedLog log;
 
     bool operator==(const StoredLog&) const = default;

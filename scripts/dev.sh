@@ -11,7 +11,7 @@ cd "$root"
 
 packages=(g++ cmake ninja-build pkg-config tzdata libsimdjson-dev libgtest-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core qtkeychain-qt6-dev libpq-dev
-    libsecret-1-0 libsqlite3-dev)
+    libsecret-1-0 libsqlite3-dev libzstd-dev)
 # Only for the tests: an X server with a compositor, pointer control and screenshots for the overlay test; a
 # session bus with gnome-keyring for the keyring test; PostgreSQL for the leaderboard table and the test backend;
 # the validators of the installed desktop entry and AppStream metadata; clang with libFuzzer for the fuzz targets.

@@ -15,10 +15,18 @@ protected:
     TempDir dir;
     std::string claude = dir.mkdir("claude");
     std::string codex = dir.mkdir("codex");
+    std::string archive = dir.mkdir("archive");
     LogListing listing;
     double now = 1000;
 
-    LogListing::Delta refresh(bool watch = true) { return listing.refresh(claude, codex, watch, now += 1); }
+    LogListing::Delta refresh(bool watch = true)
+    {
+        LogLocations where;
+        where.claudeRoot = claude;
+        where.codexSessions = codex;
+        where.codexArchive = archive;
+        return listing.refresh(where, watch, now += 1);
+    }
 
     std::vector<std::string> paths() const
     {
@@ -66,4 +74,20 @@ TEST_F(LogListingTest, MissingRootsUnwatchedRefreshesAndOldListingsAreListedAgai
     refresh();
     now += LogListing::kFullListingEvery;
     EXPECT_TRUE(refresh().everything) << "and so does a refresh long after the last listing";
+}
+
+TEST_F(LogListingTest, CompressedAndArchivedRolloutsAreListedAndFollowed)
+{
+    dir.write("codex/2025/rollout-1.jsonl.zst", "");
+    dir.write("codex/2025/rollout-2.json.zst", "");
+    dir.write("codex/2025/.rollout-3.jsonl.zst", "");
+    dir.write("archive/rollout-4.jsonl", "");
+    refresh();
+    EXPECT_EQ(paths(), (std::vector<std::string>{"/archive/rollout-4.jsonl", "/codex/2025/rollout-1.jsonl.zst"}));
+    // Codex archiving a rollout: it leaves the live folder and appears in the archive.
+    ASSERT_EQ(rename((codex + "/2025/rollout-1.jsonl.zst").c_str(), (archive + "/rollout-1.jsonl.zst").c_str()), 0);
+    EXPECT_FALSE(refresh().everything) << "the archive is watched like the live folder";
+    EXPECT_EQ(paths(), (std::vector<std::string>{"/archive/rollout-1.jsonl.zst", "/archive/rollout-4.jsonl"}));
+    EXPECT_TRUE(listing.archived(archive + "/rollout-4.jsonl"));
+    EXPECT_FALSE(listing.archived(codex + "/2025/rollout-1.jsonl.zst"));
 }

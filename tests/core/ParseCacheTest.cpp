@@ -18,7 +18,7 @@ ParsedLog sampleLog()
     log.base.editedFiles = {"/src/a.ts"};
     log.responseModels = {"claude-sonnet-4-5"};
     log.responseDays = {"2025-06-15"};
-    log.responses = {LoggedResponse{42, 0, 0, 10, 20, 30, 40}, LoggedResponse{0, 0, -1, 1, 2, 3, 4}};
+    log.responses = {LoggedResponse{42, 0, 0, 10, 20, 30, 40, 25}, LoggedResponse{0, 0, -1, 1, 2, 3, 4}};
     return log;
 }
 
@@ -46,30 +46,32 @@ protected:
     std::string path = dir.path() + "/parse-cache.db";
     const ParsedLog log = sampleLog();
 
-    std::map<std::string, StoredLog> stored(const std::string& zone = "TZ=UTC")
+    const LogNote note{StatsEngine::LogKind::Claude, FileStamp{100.25, 12}, 77, true};
+
+    std::map<std::string, StoredLog> stored()
     {
         std::map<std::string, StoredLog> out;
-        auto cache = ParseCache::open(path, zone);
+        auto cache = ParseCache::open(path);
         EXPECT_TRUE(cache);
         if (cache)
             cache->forEachLog([&](std::string p, StoredLog s) { out.emplace(std::move(p), std::move(s)); });
         return out;
     }
 
-    bool write(std::vector<std::string> files, const std::string& zone = "TZ=UTC")
+    bool write(std::vector<std::string> files)
     {
         ParseCache::Changes changes;
         for (const std::string& file : files)
-            changes.written.push_back({file, StatsEngine::LogKind::Claude, FileStamp{100.25, 12}, &log});
+            changes.written.push_back({file, note, &log});
         changes.snapshot = sampleSnapshot();
-        auto cache = ParseCache::open(path, zone);
+        auto cache = ParseCache::open(path);
         return cache && cache->save(changes);
     }
 };
 
 } // namespace
 
-TEST_F(ParseCacheTest, DamagedForeignOrOtherZoneFilesAreReplacedByAnEmptyCache)
+TEST_F(ParseCacheTest, DamagedOrForeignFilesAreReplacedByAnEmptyCache)
 {
     AtomicFile::write(path, "garbage that is no database at all, long enough to have a header page");
     EXPECT_TRUE(stored().empty());
@@ -78,15 +80,13 @@ TEST_F(ParseCacheTest, DamagedForeignOrOtherZoneFilesAreReplacedByAnEmptyCache)
     EXPECT_TRUE(stored().empty()) << "someone else's database";
 
     // Paths are bytes: one that is not UTF-8 is kept like any other.
-    ASSERT_TRUE(write({"/a.jsonl", "/b\xff.jsonl"}, "TZ=Asia/Tokyo"));
+    ASSERT_TRUE(write({"/a.jsonl", "/b\xff.jsonl"}));
     // A record whose bytes were changed is dropped alone.
     execute(path, "UPDATE logs SET record = substr(record, 1, 20) WHERE path = CAST('/a.jsonl' AS BLOB)");
-    const auto logs = stored("TZ=Asia/Tokyo");
+    const auto logs = stored();
     ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(logs.at("/b\xff.jsonl"), (StoredLog{StatsEngine::LogKind::Claude, {100.25, 12}, log}));
-    EXPECT_EQ(ParseCache::open(path, "TZ=Asia/Tokyo")->snapshot(), sampleSnapshot());
-    EXPECT_TRUE(stored("TZ=America/Denver").empty()) << "made in another zone";
-    EXPECT_FALSE(ParseCache::open(path, "TZ=America/Denver")->snapshot());
+    EXPECT_EQ(logs.at("/b\xff.jsonl"), (StoredLog{note, log}));
+    EXPECT_EQ(ParseCache::open(path)->snapshot(), sampleSnapshot());
 }
 
 TEST_F(ParseCacheTest, OnlyTheOwnerMayReadItOrItsFolder)
@@ -97,7 +97,7 @@ TEST_F(ParseCacheTest, OnlyTheOwnerMayReadItOrItsFolder)
     setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
     const std::string folder = DataDirectory::path();
     saved ? setenv("XDG_DATA_HOME", savedValue.c_str(), 1) : unsetenv("XDG_DATA_HOME");
-    const auto held = ParseCache::open(path, "TZ=UTC"); // keeps the write-ahead log in place
+    const auto held = ParseCache::open(path); // keeps the write-ahead log in place
     const bool written = write({"/a.jsonl"});
     umask(old);
     ASSERT_TRUE(written);
@@ -108,14 +108,14 @@ TEST_F(ParseCacheTest, OnlyTheOwnerMayReadItOrItsFolder)
         ASSERT_EQ(stat(file.c_str(), &st), 0) << file;
         EXPECT_EQ(st.st_mode & 0777, S_ISDIR(st.st_mode) ? 0700u : 0600u) << file;
     }
-    EXPECT_FALSE(ParseCache::open(dir.path() + "/no/such/folder/cache.db", "")) << "no cache where none can be made";
+    EXPECT_FALSE(ParseCache::open(dir.path() + "/no/such/folder/cache.db")) << "no cache where none can be made";
 }
 
 TEST(RecordCodecTest, RecordsAndSnapshotsDecodeOnlyWholeOrderedAndForTheirOwnPath)
 {
-    const std::string bytes =
-        RecordCodec::encode("/a.jsonl", StatsEngine::LogKind::Codex, FileStamp{5, 6}, sampleLog());
-    EXPECT_EQ(RecordCodec::decodeLog("/a.jsonl", bytes), (StoredLog{StatsEngine::LogKind::Codex, {5, 6}, sampleLog()}));
+    const LogNote note{StatsEngine::LogKind::Codex, FileStamp{5, 6}, 0x1234567890abcdefULL, true};
+    const std::string bytes = RecordCodec::encode("/a.jsonl", note, sampleLog());
+    EXPECT_EQ(RecordCodec::decodeLog("/a.jsonl", bytes), (StoredLog{note, sampleLog()}));
     EXPECT_FALSE(RecordCodec::decodeLog("/b.jsonl", bytes)) << "another file's record";
     for (size_t at = 4; at < bytes.size(); at += 7) {
         std::string flipped = bytes;

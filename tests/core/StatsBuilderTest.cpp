@@ -28,7 +28,10 @@ class StatsBuilderTest : public ::testing::Test
 protected:
     ZoneGuard zone{"UTC"};
     TempDir dir;
-    LogLocations where{dir.path() + "/claude", dir.path() + "/codex", dir.path() + "/parse-cache.db"};
+    LogLocations where{.claudeRoot = dir.path() + "/claude",
+                       .codexSessions = dir.path() + "/codex",
+                       .codexArchive = dir.path() + "/codex-archive",
+                       .parseCachePath = dir.path() + "/parse-cache.db"};
     double now = *TimeKit::epoch("2025-06-15T12:00:00Z");
     StatsBuilder builder;
 
@@ -110,7 +113,9 @@ TEST_F(StatsBuilderTest, TheCacheFollowsTheTreeAndIsWrittenOnlyWhenSomethingChan
     EXPECT_EQ(build().linesAdded, 7);
     EXPECT_EQ(builder.lastReport().parsed, 1u) << "a touched file too";
     ASSERT_EQ(unlink(a.c_str()), 0);
-    EXPECT_EQ(build().linesAdded, 3);
+    EXPECT_EQ(build().linesAdded, 7) << "a deleted log keeps counting";
+    where.keepDeletedLogs = false;
+    EXPECT_EQ(build().linesAdded, 3) << "unless deleted logs are let go";
 }
 
 TEST_F(StatsBuilderTest, AFileThatCannotBeReadIsNotCachedAndIsTriedAgain)
@@ -161,9 +166,11 @@ TEST_F(StatsBuilderTest, AResponseRepeatedInAResumedTranscriptCountsOnce)
     };
     expectOnce(build(), 4, "cold");
     expectOnce(buildFresh(), 4, "warm");
-    // With the first holder gone, the copies count in the next transcript that holds them.
     ASSERT_EQ(unlink(first.c_str()), 0);
-    expectOnce(build(), 2, "first holder deleted");
+    expectOnce(build(), 4, "first holder deleted: it still holds them");
+    // With deleted logs let go, the copies count in the next transcript that holds them.
+    where.keepDeletedLogs = false;
+    expectOnce(build(), 2, "first holder let go");
     // Rewritten without one of them: that one moves over, the other stays.
     transcript("p/a-session", response("1", at("2025-06-14"), 100, 10));
     expectOnce(build(), 2, "first holder rewritten");

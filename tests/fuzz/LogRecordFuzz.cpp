@@ -47,12 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         require(r.model < stored->log.responseModels.size() &&
                     r.day < static_cast<int32_t>(stored->log.responseDays.size()) && r.day >= -1,
                 "a decoded response's model and day are listed");
-    require(std::isfinite(stored->stamp.mtime), "a decoded stamp is finite");
+    require(std::isfinite(stored->note.stamp.mtime), "a decoded stamp is finite");
 
-    const std::string again = RecordCodec::encode(kPath, stored->kind, stored->stamp, stored->log);
+    const std::string again = RecordCodec::encode(kPath, stored->note, stored->log);
     const auto redecoded = RecordCodec::decodeLog(kPath, again);
     require(redecoded && *redecoded == *stored, "a decoded record re-encodes to one that decodes equal");
-    require(RecordCodec::encode(kPath, redecoded->kind, redecoded->stamp, redecoded->log) == again,
+    require(RecordCodec::encode(kPath, redecoded->note, redecoded->log) == again,
             "a re-encoded record is its own encoding");
     require(!RecordCodec::decodeLog("/another/file.jsonl", again), "a record never passes for another file's");
     requireFoldable(*stored);

@@ -39,7 +39,7 @@ std::string snapshot(std::string_view unsealed)
 void requireSameSealAsCodec()
 {
     const std::string path = "/seal/check.jsonl";
-    const std::string log = RecordCodec::encode(path, StatsEngine::LogKind::Claude, FileStamp{}, ParsedLog{});
+    const std::string log = RecordCodec::encode(path, LogNote{}, ParsedLog{});
     const std::string fold = RecordCodec::encode(FoldSnapshot{});
     require(logRecord(path, unsealed(log)) == log && snapshot(unsealed(fold)) == fold,
             "the fuzz targets seal records as the codec does (update kChecksumSeed)");
