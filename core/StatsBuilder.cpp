@@ -105,6 +105,8 @@ bool StatsBuilder::foldFromSnapshot()
     m_fold = std::move(snapshot->fold);
     m_foldStale = false;
     m_snapshotCurrent = true;
+    // Another process may have made the snapshot after a change: the figures of the old fold are stale.
+    m_stats.reset();
     return true;
 }
 
@@ -333,8 +335,9 @@ Stats StatsBuilder::build(const LogLocations& where, double now)
 {
     const std::string zone = TimeKit::refreshZone();
     if (zone != m_zone || !(where == m_where)) {
-        // What is held belongs to the old roots, zone or setting: saved as it is, then loaded anew for the new ones.
-        if (m_cache && m_ledgerLoaded)
+        // What is held belongs to the old roots, zone or setting: saved as it is (unless kept logs are to be let
+        // go), then loaded anew for the new ones.
+        if (m_cache && m_ledgerLoaded && where.keepDeletedLogs)
             save(false);
         reset();
     }
