@@ -113,3 +113,21 @@ TEST(ClaudeReaderTest, PatchesCountPlusAndMinusLinesAndWholeFileWritesTheirPiece
     for (const auto& [result, added] : writes)
         EXPECT_EQ(parse(std::string(R"({"toolUseResult":)") + result + "}").linesAdded, added) << result;
 }
+
+TEST(ClaudeReaderTest, OneHourCacheWritesCostTwiceTheInputRate)
+{
+    // Sonnet: $3 per million in; a million written, of which the split says how much for an hour.
+    const auto costOf = [](std::string_view split) {
+        std::string line = reply("2025-03-14T10:00:00Z", "claude-sonnet-4-5", 0, 0, "m1", "r1", 0, 1e6);
+        line.insert(line.rfind("}}}"), R"(,"cache_creation":)" + std::string(split));
+        const FileContribution c = parse(line);
+        EXPECT_EQ(c.cacheWrite, 1e6) << "token counts do not change: " << split;
+        return c.cost;
+    };
+    EXPECT_DOUBLE_EQ(costOf(R"({"ephemeral_1h_input_tokens":400000,"ephemeral_5m_input_tokens":600000})"),
+                     0.6 * 3.75 + 0.4 * 6);
+    EXPECT_DOUBLE_EQ(costOf(R"({"ephemeral_1h_input_tokens":5000000})"), 6) << "at most the writes";
+    for (const char* counted_as_none : {R"({"ephemeral_1h_input_tokens":true})", R"({"ephemeral_1h_input_tokens":-5})",
+                                        R"({"ephemeral_1h_input_tokens":2e12})", R"({})", R"(400000)", "null"})
+        EXPECT_DOUBLE_EQ(costOf(counted_as_none), 3.75) << counted_as_none;
+}

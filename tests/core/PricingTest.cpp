@@ -16,4 +16,5 @@ TEST(PricingTest, FamiliesDateSuffixesAndCacheTokens)
         EXPECT_EQ(Pricing::prettyModel(id), name) << id;
     }
     EXPECT_DOUBLE_EQ(Pricing::costOf(Rate{3, 15}, 1e6, 1e6, 1e6, 1e6), 3 + 15 + 0.3 + 3.75);
+    EXPECT_DOUBLE_EQ(Pricing::costOf(Rate{3, 15}, 0, 0, 0, 1e6, 2.5e5), 0.75 * 3.75 + 0.25 * 6) << "an hour's writes";
 }
