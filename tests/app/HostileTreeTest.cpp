@@ -4,6 +4,7 @@
 
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Zstd.h"
 
 #include <array>
 #include <cstdlib>
@@ -12,12 +13,14 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <optional>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <zstd.h>
 
 namespace fs = std::filesystem;
 
@@ -123,6 +126,48 @@ void writeWithHole(const std::string& path, std::string_view head, off_t holeByt
     EXPECT_EQ(write(fd, head.data(), head.size()), static_cast<ssize_t>(head.size()));
     EXPECT_EQ(pwrite(fd, tail.data(), tail.size(), end), static_cast<ssize_t>(tail.size()));
     close(fd);
+}
+
+// head, zeros NUL bytes and tail as one zstd frame at path, compressed as a stream: the frame is small, what it
+// holds is not.
+void writeCompressedZeros(const std::string& path, std::string_view head, size_t zeros, std::string_view tail)
+{
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream file(path, std::ios::binary);
+    ZSTD_CCtx* context = ZSTD_createCCtx();
+    ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, 1);
+    std::string out(ZSTD_CStreamOutSize(), '\0');
+    const std::string block(size_t{1} << 20, '\0');
+    const auto feed = [&](std::string_view bytes, ZSTD_EndDirective mode) {
+        ZSTD_inBuffer in{bytes.data(), bytes.size(), 0};
+        for (bool done = false; !done;) {
+            ZSTD_outBuffer piece{out.data(), out.size(), 0};
+            const size_t left = ZSTD_compressStream2(context, &piece, &in, mode);
+            ASSERT_FALSE(ZSTD_isError(left));
+            file.write(out.data(), static_cast<std::streamsize>(piece.pos));
+            done = mode == ZSTD_e_end ? left == 0 : in.pos == in.size;
+        }
+    };
+    feed(head, ZSTD_e_continue);
+    for (size_t left = zeros; left > 0; left -= std::min(left, block.size()))
+        feed(std::string_view(block).substr(0, std::min(left, block.size())), ZSTD_e_continue);
+    feed(tail, ZSTD_e_end);
+    ZSTD_freeCCtx(context);
+}
+
+// A frame whose header claims what its blocks are not: windowLog its window's log (10 to 41), contentSize the size
+// it says it decompresses to (none: unknown, so that the whole window must be had), and one raw block of content.
+std::string forgedFrame(int windowLog, std::optional<uint64_t> contentSize, std::string_view content)
+{
+    std::string frame = "\x28\xB5\x2F\xFD";
+    frame += static_cast<char>(contentSize ? 0xC0 : 0x00); // an eight-byte content size or none; no checksum
+    frame += static_cast<char>((windowLog - 10) << 3);
+    for (int i = 0; contentSize && i < 8; ++i)
+        frame += static_cast<char>(*contentSize >> (8 * i));
+    const uint32_t header = static_cast<uint32_t>(content.size() << 3) | 1; // the last block, raw
+    for (int i = 0; i < 3; ++i)
+        frame += static_cast<char>(header >> (8 * i));
+    return frame + std::string(content);
 }
 
 void makeSocket(const std::string& path)
@@ -472,4 +517,37 @@ TEST_F(HostileTreeTest, SparseGigabytesOfZerosAreReadToTheEnd)
     const std::string want = expected(reference);
     EXPECT_EQ(figures(korvel(home), 0, "3 GiB of zeros in each reader"), want);
     EXPECT_EQ(figures(korvel(home), 0, "the same, cache warm"), want);
+}
+
+TEST_F(HostileTreeTest, HostileCompressedRolloutsCountForNothingInBoundedMemory)
+{
+    writeOrdinary(hostile);
+    writeOrdinary(reference);
+    const std::string rollout = userMessage("2025-04-08T11:00:00Z") + tokenCount("2025-04-08T11:01:00Z", "700", "0", "70");
+    const std::string frame = zstdCompress(rollout);
+    // Each of these counts as a session that holds nothing.
+    const std::pair<std::string, std::string> broken[] = {
+        {"cut", frame.substr(0, frame.size() / 2)},
+        {"trailing-garbage", frame + "not a frame"},
+        {"plain-text", rollout},
+        {"claims-a-terabyte", forgedFrame(20, uint64_t{1} << 40, rollout)},
+        {"window-of-2-gib", forgedFrame(31, std::nullopt, rollout)},
+    };
+    for (const auto& [name, bytes] : broken) {
+        hostile.write(kCodex + "/2025/04/08/rollout-" + name + ".jsonl.zst", bytes);
+        reference.write(kCodex + "/2025/04/08/rollout-" + name + ".jsonl", "");
+    }
+    // A small file that decompresses to 3 GiB of zeros between two good lines: read to the end, never held.
+    TempDir home(sparseParent());
+    writeCompressedZeros(hostile.path() + "/" + kCodex + "/rollout-zeros.jsonl.zst", userMessage("2025-04-07T11:00:00Z"),
+                         size_t{3} << 30, "\n" + tokenCount("2025-04-07T11:01:00Z", "300", "0", "30"));
+    reference.write(kCodex + "/rollout-zeros.jsonl",
+                    userMessage("2025-04-07T11:00:00Z") + tokenCount("2025-04-07T11:01:00Z", "300", "0", "30"));
+    // A good compressed rollout beside them still counts.
+    hostile.write(kCodex + "/2025/04/08/rollout-good.jsonl.zst", frame);
+    reference.write(kCodex + "/2025/04/08/rollout-good.jsonl", rollout);
+
+    const std::string want = expected(reference);
+    EXPECT_EQ(figures(korvel(hostile), 0, "hostile compressed rollouts"), want);
+    EXPECT_EQ(figures(korvel(hostile), 0, "the same, cache warm"), want);
 }
