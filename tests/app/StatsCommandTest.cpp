@@ -1,4 +1,5 @@
 #include "tests/app/KorvelRun.h"
+#include "tests/support/Zstd.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,10 @@ TEST_F(StatsCommandTest, WarmChangedAndOtherTreesGiveFreshFigures)
         << "the deleted transcript keeps counting: " << changed;
     EXPECT_NE(changed.find("topModel Opus 4.6\n"), std::string::npos) << changed;
     EXPECT_EQ(figures(korvel(home, {"--stats"})), changed) << "warm";
+    const std::string moved =
+        figures(korvel(home, {"--stats"}, "UTC", {"CLAUDE_CONFIG_DIR=" + home.path() + "/agent-home"}));
+    EXPECT_NE(moved.find("linesAdded 0 linesRemoved 0 total 0\nsessions 0\n"), std::string::npos)
+        << "CLAUDE_CONFIG_DIR moves the transcripts: " << moved;
 
     const std::time_t now = std::time(nullptr);
     home.write("other/app/now.jsonl", edit(iso(now - 60), 4) + reply(iso(now - 60), 100));
@@ -110,6 +115,16 @@ TEST(CodexCommandTest, ReportsRolloutsInLocalDaysAndZerosWithoutThem)
     // Day keys are local days: 22:30 UTC is the next day east of Greenwich.
     EXPECT_NE(korvel(home, {"--codex"}, "Asia/Tokyo").out.find("activeDays [\"2025-05-02\", \"2025-05-03\"]\n"),
               std::string::npos);
+    // Compressed and archived, the same rollouts give the same report; a deleted one is gone from it.
+    const std::string a = home.path() + "/.codex/sessions/2025/05/01/rollout-a.jsonl";
+    home.write(".codex/archived_sessions/rollout-a.jsonl.zst", zstdCompress(rollout("gpt-5", "2025-05-01", 1000, 800, 50)));
+    home.write(".codex/sessions/2025/05/02/rollout-b.jsonl.zst", zstdCompress(crlf));
+    EXPECT_EQ(korvel(home, {"--codex"}).out, run.out) << "copies count once";
+    std::remove(a.c_str());
+    std::remove((home.path() + "/.codex/sessions/2025/05/02/rollout-b.jsonl").c_str());
+    EXPECT_EQ(korvel(home, {"--codex"}).out, run.out) << "compressed and archived";
+    EXPECT_EQ(korvel(home, {"--codex"}, "UTC", {"CODEX_HOME=" + home.path() + "/elsewhere"}).out.rfind("codex sessions 0\n", 0), 0u)
+        << "CODEX_HOME moves the rollouts";
 }
 
 TEST(HelpCommandTest, HelpAndVersionPrintAndLeaveWithoutADisplayWhereOtherArgumentsStartTheApplication)
