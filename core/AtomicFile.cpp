@@ -16,7 +16,7 @@ constexpr size_t kTemporarySuffix = 7; // "." and mkostemp's six characters
 
 } // namespace
 
-std::optional<std::string> read(const std::string& path)
+std::optional<std::string> read(const std::string& path, size_t limit)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -25,16 +25,16 @@ std::optional<std::string> read(const std::string& path)
     struct stat st
     {
     };
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= limit) {
         out.reserve(static_cast<size_t>(st.st_size));
         char chunk[1 << 16];
         for (;;) {
             const ssize_t n = ::read(fd, chunk, sizeof chunk);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0) {
-                if (n < 0)
-                    st.st_mode = 0;
+            if (n <= 0 || out.size() + static_cast<size_t>(n) > limit) {
+                if (n != 0)
+                    st.st_mode = 0; // an error, or the file grew past the limit while it was read
                 break;
             }
             out.append(chunk, static_cast<size_t>(n));

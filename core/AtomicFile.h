@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,8 +8,9 @@
 /// Whole-file reads and crash-safe replacement of small files.
 namespace AtomicFile {
 
-/// The whole content of the file at path; absent when it cannot be read.
-std::optional<std::string> read(const std::string& path);
+/// The whole content of the file at path; absent when it cannot be read or holds more than limit bytes (it is then
+/// not read at all).
+std::optional<std::string> read(const std::string& path, size_t limit = SIZE_MAX);
 
 /// Writes bytes to a temporary file in the same folder, flushes it, and renames it over path, so that readers
 /// see the old file or the new one, never a part. False when anything failed; the old file is then untouched.

@@ -231,7 +231,10 @@ bool save(const Stats& stats, const std::string& path)
 
 std::optional<Stats> load(const std::string& path)
 {
-    const auto bytes = AtomicFile::read(path);
+    // The record is a few kilobytes; a file far larger is damaged, and reading it whole would cost its size in
+    // memory at every start.
+    constexpr size_t kLargestRecord = size_t{1} << 20;
+    const auto bytes = AtomicFile::read(path, kLargestRecord);
     return bytes ? decode(*bytes) : std::nullopt;
 }
 

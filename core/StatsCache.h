@@ -25,7 +25,7 @@ inline bool save(const Stats& stats)
     return save(stats, url());
 }
 
-/// The record stored at path, or absent when it cannot be read or decoded.
+/// The record stored at path, or absent when it cannot be read or decoded, or is larger than 1 MB (not read then).
 std::optional<Stats> load(const std::string& path);
 inline std::optional<Stats> load()
 {

@@ -4,7 +4,10 @@
 #include "core/Score.h"
 #include "tests/support/TempDir.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,4 +69,28 @@ TEST(StatsCacheTest, RecordsRoundTripDecodingRefusesWrongTypesAndAFailedSaveLeav
     AtomicFile::write(path, "{\"since\":");
     EXPECT_FALSE(StatsCache::load(path).has_value());
     EXPECT_FALSE(StatsCache::load(dir.path() + "/none.json").has_value());
+}
+
+TEST(StatsCacheTest, AnOversizedCacheIsDamagedAndNotRead)
+{
+    TempDir dir;
+    const std::string path = dir.path() + "/stats-cache.json";
+    ASSERT_TRUE(StatsCache::save(fullStats(), path));
+    ASSERT_TRUE(StatsCache::load(path));
+    // Still a valid record, behind more white space than any record has: refused unread.
+    const std::string record = *AtomicFile::read(path);
+    ASSERT_TRUE(AtomicFile::write(path, record + std::string((size_t{1} << 20) - record.size() + 1, ' ')));
+    EXPECT_FALSE(StatsCache::load(path));
+
+    // A gigabyte, sparse so that making it costs nothing: loading it costs no memory either.
+    const int fd = open(path.c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t{1} << 30), 0);
+    close(fd);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    EXPECT_FALSE(StatsCache::load(path));
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024) << "KiB of peak memory for a 1 GB cache";
 }
