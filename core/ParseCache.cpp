@@ -3,11 +3,16 @@
 #include "core/DataDirectory.h"
 #include "core/RecordCodec.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -59,24 +64,10 @@ bool exec(sqlite3* db, const char* sql)
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-std::optional<std::string> metaValue(sqlite3* db, std::string_view key)
-{
-    Statement select(db, "SELECT value FROM meta WHERE key = ?1");
-    if (!select || !select.bind(1, key) || select.step() != SQLITE_ROW)
-        return std::nullopt;
-    return std::string(select.column(0));
-}
-
 bool setMeta(sqlite3* db, std::string_view key, std::string_view value)
 {
     Statement upsert(db, "INSERT OR REPLACE INTO meta(key, value) VALUES (?1, ?2)");
     return upsert && upsert.bind(1, key) && upsert.bind(2, value) && upsert.run();
-}
-
-void removeFiles(const std::string& path)
-{
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        std::remove((path + suffix).c_str());
 }
 
 // The cache lists every edited file path: only its owner may read it, whatever the umask. SQLite gives its log
@@ -90,32 +81,156 @@ void createPrivately(const std::string& path)
     }
 }
 
-// Opens the database and makes it a cache of this format; null when the file is not one.
-sqlite3* openAs(const std::string& path)
+// How long a build waits for another Korvel's write to the cache before it reads without writing.
+constexpr int kBusyWaitMs = 5000;
+constexpr size_t kDamagedCopiesKept = 3;
+
+enum class Opening { Ready, Busy, Damaged, Unusable };
+
+struct Opened
 {
+    sqlite3* db = nullptr;
+    Opening outcome = Opening::Unusable;
+};
+
+// What the last failure on db says of the file: only what SQLite cannot read as a database is damaged.
+Opening failureOf(sqlite3* db)
+{
+    switch (sqlite3_errcode(db) & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Opening::Busy;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return Opening::Damaged;
+    default:
+        return Opening::Unusable;
+    }
+}
+
+Opened failed(sqlite3* db, Opening outcome)
+{
+    sqlite3_close(db);
+    return {nullptr, outcome};
+}
+
+// The format stored in db: absent when there is none (a new file); an error reading it is the outcome.
+std::optional<std::string> storedFormat(sqlite3* db, Opening& error)
+{
+    error = Opening::Ready;
+    Statement select(db, "SELECT value FROM meta WHERE key = ?1");
+    if (!select || !select.bind(1, "format")) {
+        // No meta table is a new or foreign file; anything else is a failure.
+        if (const Opening outcome = failureOf(db); outcome != Opening::Unusable)
+            error = outcome;
+        return std::nullopt;
+    }
+    const int rc = select.step();
+    if (rc == SQLITE_ROW)
+        return std::string(select.column(0));
+    if (rc != SQLITE_DONE)
+        error = failureOf(db);
+    return std::nullopt;
+}
+
+// Opens the database and makes it a cache of this format. Opening a cache that exists writes nothing, so that a
+// build is not held up by another one's write.
+Opened openAs(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return {nullptr, Opening::Damaged}; // a folder or something else in its place
     createPrivately(path);
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_close(db);
-        return nullptr;
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK)
+        return failed(db, rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? Opening::Damaged : Opening::Unusable);
+    sqlite3_busy_timeout(db, kBusyWaitMs);
+    if (!exec(db, "PRAGMA synchronous = NORMAL") || sqlite3_db_readonly(db, "main") != 0)
+        return failed(db, failureOf(db));
+    Opening error;
+    const auto format = storedFormat(db, error);
+    if (error != Opening::Ready)
+        return failed(db, error);
+    if (format == kFormat)
+        return {db, Opening::Ready};
+    if (format)
+        return failed(db, Opening::Damaged); // another format, or someone else's
+    if (!exec(db, "PRAGMA journal_mode = WAL") || !exec(db, kSchema))
+        return failed(db, failureOf(db));
+    // A new file becomes a cache; a file with rows but no format is someone else's.
+    Statement any(db, "SELECT 1 FROM logs LIMIT 1");
+    const int first = any ? any.step() : SQLITE_ERROR;
+    if (first == SQLITE_ROW)
+        return failed(db, Opening::Damaged);
+    if (first != SQLITE_DONE || !setMeta(db, "format", kFormat))
+        return failed(db, failureOf(db));
+    return {db, Opening::Ready};
+}
+
+// The cache as it stands, to read while another process writes it.
+Opened openReadOnly(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+        return failed(db, Opening::Unusable);
+    sqlite3_busy_timeout(db, kBusyWaitMs);
+    Opening error;
+    if (storedFormat(db, error) != kFormat)
+        return failed(db, Opening::Unusable);
+    return {db, Opening::Busy};
+}
+
+std::string utcStamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    return text;
+}
+
+// Keeps the newest few damaged copies beside path; their names sort by time.
+void pruneDamagedCopies(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".damaged-";
+    std::vector<std::string> copies;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
+        const std::string_view name(entry->d_name);
+        if (name.starts_with(prefix) && !name.ends_with("-wal") && !name.ends_with("-journal"))
+            copies.emplace_back(name);
     }
-    // Another Korvel (the application and a command) may be writing: wait a little rather than fail.
-    sqlite3_busy_timeout(db, 2000);
-    const bool usable = exec(db, "PRAGMA journal_mode = WAL") && exec(db, "PRAGMA synchronous = NORMAL") &&
-                        exec(db, kSchema) && sqlite3_db_readonly(db, "main") == 0;
-    const auto format = usable ? metaValue(db, "format") : std::nullopt;
-    bool ready = usable && format == kFormat;
-    if (usable && !format) {
-        Statement any(db, "SELECT 1 FROM logs LIMIT 1");
-        // A new file becomes a cache; a file with rows but no format is someone else's.
-        ready = any && any.step() == SQLITE_DONE && setMeta(db, "format", kFormat);
-    }
-    if (!ready) {
-        sqlite3_close(db);
-        return nullptr;
-    }
-    return db;
+    std::sort(copies.begin(), copies.end());
+    for (size_t i = 0; i + kDamagedCopiesKept < copies.size(); ++i)
+        for (const char* suffix : {"", "-wal", "-journal"})
+            std::remove((folder + "/" + copies[i] + suffix).c_str());
+}
+
+// A damaged cache is renamed, never deleted: it may still hold what a deleted log contributed.
+void setAside(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    if (lstat(path.c_str(), &st) != 0)
+        return;
+    std::string aside = path + ".damaged-" + utcStamp();
+    for (int n = 2; lstat(aside.c_str(), &st) == 0; ++n)
+        aside = path + ".damaged-" + utcStamp() + "-" + std::to_string(n);
+    if (std::rename(path.c_str(), aside.c_str()) != 0)
+        return;
+    for (const char* suffix : {"-wal", "-journal"})
+        std::rename((path + suffix).c_str(), (aside + suffix).c_str());
+    std::remove((path + "-shm").c_str()); // an index of the log, rebuilt from it
+    std::fprintf(stderr, "korvel: the parse cache was damaged; it was moved to %s and is made anew\n", aside.c_str());
+    pruneDamagedCopies(path);
 }
 
 } // namespace
@@ -128,14 +243,17 @@ std::string ParseCache::url()
 std::unique_ptr<ParseCache> ParseCache::open(const std::string& path, bool fresh)
 {
     if (fresh)
-        removeFiles(path);
-    sqlite3* db = openAs(path);
-    if (!db) {
-        // Damaged or foreign: replace it.
-        removeFiles(path);
-        db = openAs(path);
+        setAside(path);
+    Opened opened = openAs(path);
+    if (opened.outcome == Opening::Damaged) {
+        setAside(path);
+        opened = openAs(path);
     }
-    return db ? std::unique_ptr<ParseCache>(new ParseCache(db)) : nullptr;
+    // Busy is not damaged: another Korvel is writing. This build reads what it can see and writes nothing.
+    const bool readOnly = opened.outcome == Opening::Busy;
+    if (readOnly)
+        opened = openReadOnly(path);
+    return opened.db ? std::unique_ptr<ParseCache>(new ParseCache(opened.db, readOnly)) : nullptr;
 }
 
 ParseCache::~ParseCache()
@@ -176,14 +294,13 @@ void ParseCache::forEachLog(const std::function<void(std::string path, StoredLog
 
 bool ParseCache::save(const Changes& changes)
 {
-    if (!exec(m_db, "BEGIN IMMEDIATE"))
+    if (m_readOnly || !exec(m_db, "BEGIN IMMEDIATE"))
         return false;
     Statement write(m_db, "INSERT OR REPLACE INTO logs(path, record) VALUES (?1, ?2)");
     Statement remove(m_db, "DELETE FROM logs WHERE path = ?1");
     bool ok = write && remove;
     for (const Written& w : changes.written)
-        ok = ok && write.bind(1, w.path) && write.bind(2, RecordCodec::encode(w.path, w.note, *w.log)) &&
-             write.run();
+        ok = ok && write.bind(1, w.path) && write.bind(2, RecordCodec::encode(w.path, w.note, *w.log)) && write.run();
     for (const std::string& path : changes.removed)
         ok = ok && remove.bind(1, path) && remove.run();
     if (changes.snapshot) {

@@ -14,8 +14,9 @@ struct sqlite3;
 /// The parse cache: per log file path, the file's stamp when it was read and what it holds, so that a file is read
 /// again only when its modification time or size changes; and the snapshot of the last fold, so that a build that
 /// finds nothing changed folds nothing. An SQLite database in write-ahead-log mode, one row per log file: a change
-/// rewrites only its rows, and a crash at any moment leaves the old or the new state whole. A missing, damaged or
-/// foreign file is replaced by an empty cache. Rows of logs that are gone are kept (they hold the only copy of
+/// rewrites only its rows, and a crash at any moment leaves the old or the new state whole. A missing file is made
+/// anew; a damaged or foreign one is set aside (renamed, the last three kept) and made anew; a file that another
+/// process holds for writing is read but not written. Rows of logs that are gone are kept (they hold the only copy of
 /// what those logs contributed); each row says which zone its days were made in.
 class ParseCache
 {
@@ -23,8 +24,9 @@ public:
     /// "parse-cache.db" in the data directory.
     static std::string url();
 
-    /// Opens the cache at path, creating or replacing it as needed (always replacing it when fresh is set); null when
-    /// no cache can be had there (the build then runs without one).
+    /// Opens the cache at path, creating it or setting a damaged one aside as needed (always setting it aside when
+    /// fresh is set); null when no cache can be had there (the build then runs without one). When another process
+    /// holds the database for writing longer than a few seconds, the cache opens read-only: save writes nothing.
     static std::unique_ptr<ParseCache> open(const std::string& path, bool fresh = false);
     ~ParseCache();
     ParseCache(const ParseCache&) = delete;
@@ -60,9 +62,10 @@ public:
     bool damaged() const { return m_damaged; }
 
 private:
-    explicit ParseCache(sqlite3* db) : m_db(db) {}
+    ParseCache(sqlite3* db, bool readOnly) : m_db(db), m_readOnly(readOnly) {}
     void noteFailure();
 
     sqlite3* m_db;
+    bool m_readOnly;
     bool m_damaged = false;
 };

@@ -33,7 +33,8 @@ void ParsedLog::book(FileContribution& out, const std::function<bool(size_t)>& c
         acc.cacheRead += r.cacheRead;
         acc.cacheWrite += r.cacheWrite;
         out.assistantMessages += 1;
-        const double cost = Pricing::costOf(rates[r.model], r.input, r.output, r.cacheRead, r.cacheWrite, r.cacheWrite1h);
+        const double cost =
+            Pricing::costOf(rates[r.model], r.input, r.output, r.cacheRead, r.cacheWrite, r.cacheWrite1h);
         out.tokensIn += r.input;
         out.tokensOut += r.output;
         out.cacheRead += r.cacheRead;

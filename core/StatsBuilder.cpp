@@ -187,8 +187,8 @@ StatsLedger::Rivalry StatsBuilder::rivalryOf(const std::string& path, const LogN
 {
     if (note.kind != StatsEngine::LogKind::Codex)
         return {};
-    const uint32_t rank = (note.kept ? 4u : 0u) | (CodexParser::isCompressed(path) ? 2u : 0u) |
-                          (m_listing.archived(path) ? 1u : 0u);
+    const uint32_t rank =
+        (note.kept ? 4u : 0u) | (CodexParser::isCompressed(path) ? 2u : 0u) | (m_listing.archived(path) ? 1u : 0u);
     return {std::string(CodexParser::identityOf(path)), rank};
 }
 

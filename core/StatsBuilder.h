@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/FoldSummary.h"
-#include "core/LogLocations.h"
 #include "core/LogListing.h"
+#include "core/LogLocations.h"
 #include "core/ParallelParse.h"
 #include "core/ParseCache.h"
 #include "core/Stats.h"

@@ -523,7 +523,8 @@ TEST_F(HostileTreeTest, HostileCompressedRolloutsCountForNothingInBoundedMemory)
 {
     writeOrdinary(hostile);
     writeOrdinary(reference);
-    const std::string rollout = userMessage("2025-04-08T11:00:00Z") + tokenCount("2025-04-08T11:01:00Z", "700", "0", "70");
+    const std::string rollout =
+        userMessage("2025-04-08T11:00:00Z") + tokenCount("2025-04-08T11:01:00Z", "700", "0", "70");
     const std::string frame = zstdCompress(rollout);
     // Each of these counts as a session that holds nothing.
     const std::pair<std::string, std::string> broken[] = {
@@ -539,8 +540,9 @@ TEST_F(HostileTreeTest, HostileCompressedRolloutsCountForNothingInBoundedMemory)
     }
     // A small file that decompresses to 3 GiB of zeros between two good lines: read to the end, never held.
     TempDir home(sparseParent());
-    writeCompressedZeros(hostile.path() + "/" + kCodex + "/rollout-zeros.jsonl.zst", userMessage("2025-04-07T11:00:00Z"),
-                         size_t{3} << 30, "\n" + tokenCount("2025-04-07T11:01:00Z", "300", "0", "30"));
+    writeCompressedZeros(hostile.path() + "/" + kCodex + "/rollout-zeros.jsonl.zst",
+                         userMessage("2025-04-07T11:00:00Z"), size_t{3} << 30,
+                         "\n" + tokenCount("2025-04-07T11:01:00Z", "300", "0", "30"));
     reference.write(kCodex + "/rollout-zeros.jsonl",
                     userMessage("2025-04-07T11:00:00Z") + tokenCount("2025-04-07T11:01:00Z", "300", "0", "30"));
     // A good compressed rollout beside them still counts.

@@ -117,13 +117,16 @@ TEST(CodexCommandTest, ReportsRolloutsInLocalDaysAndZerosWithoutThem)
               std::string::npos);
     // Compressed and archived, the same rollouts give the same report; a deleted one is gone from it.
     const std::string a = home.path() + "/.codex/sessions/2025/05/01/rollout-a.jsonl";
-    home.write(".codex/archived_sessions/rollout-a.jsonl.zst", zstdCompress(rollout("gpt-5", "2025-05-01", 1000, 800, 50)));
+    home.write(".codex/archived_sessions/rollout-a.jsonl.zst",
+               zstdCompress(rollout("gpt-5", "2025-05-01", 1000, 800, 50)));
     home.write(".codex/sessions/2025/05/02/rollout-b.jsonl.zst", zstdCompress(crlf));
     EXPECT_EQ(korvel(home, {"--codex"}).out, run.out) << "copies count once";
     std::remove(a.c_str());
     std::remove((home.path() + "/.codex/sessions/2025/05/02/rollout-b.jsonl").c_str());
     EXPECT_EQ(korvel(home, {"--codex"}).out, run.out) << "compressed and archived";
-    EXPECT_EQ(korvel(home, {"--codex"}, "UTC", {"CODEX_HOME=" + home.path() + "/elsewhere"}).out.rfind("codex sessions 0\n", 0), 0u)
+    EXPECT_EQ(korvel(home, {"--codex"}, "UTC", {"CODEX_HOME=" + home.path() + "/elsewhere"})
+                  .out.rfind("codex sessions 0\n", 0),
+              0u)
         << "CODEX_HOME moves the rollouts";
 }
 

@@ -22,9 +22,9 @@ std::string rolloutText(std::string_view day, int added)
     std::string patch = "*** Begin Patch\\n";
     for (int i = 0; i < added; ++i)
         patch += "+x\\n";
-    return R"({"timestamp":")" + ts + R"(","payload":{"type":"message","role":"user"}})" + "\n" +
-           R"({"timestamp":")" + ts + R"(","payload":{"type":"custom_tool_call","name":"apply_patch","input":")" +
-           patch + R"(*** End Patch"}})" + "\n" + R"({"timestamp":")" + ts +
+    return R"({"timestamp":")" + ts + R"(","payload":{"type":"message","role":"user"}})" + "\n" + R"({"timestamp":")" +
+           ts + R"(","payload":{"type":"custom_tool_call","name":"apply_patch","input":")" + patch +
+           R"(*** End Patch"}})" + "\n" + R"({"timestamp":")" + ts +
            R"(","payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":1000,)"
            R"("cached_input_tokens":200,"output_tokens":50}}}})" +
            "\n";
@@ -59,7 +59,8 @@ protected:
 
 TEST_F(LogHistoryTest, DeletedLogsKeepCountingUntilTheyAreLetGo)
 {
-    const std::string a = transcript("p/a", edit(at("2025-06-13"), 3) + reply(at("2025-06-13"), "claude-opus-4-6", 1e5, 1e4));
+    const std::string a =
+        transcript("p/a", edit(at("2025-06-13"), 3) + reply(at("2025-06-13"), "claude-opus-4-6", 1e5, 1e4));
     transcript("p/b", edit(at("2025-06-14"), 2));
     const std::string r = rollout("sessions/2025/06/12/rollout-1.jsonl", rolloutText("2025-06-12", 4));
     const Stats before = fresh();
