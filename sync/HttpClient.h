@@ -40,7 +40,8 @@ class HttpClient
 public:
     static constexpr int kDefaultTimeoutMs = 60000;
 
-    /// timeoutMs ends a transfer during which nothing arrived for that long.
+    /// timeoutMs ends a request that has not completed within that time, however its bytes arrive; answers larger
+    /// than 1 MB are ended as they come. Either is a transport error, never an answer.
     explicit HttpClient(int timeoutMs = kDefaultTimeoutMs);
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;

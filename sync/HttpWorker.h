@@ -22,7 +22,7 @@ public:
     void shutDown();
 
 private:
-    static HttpAnswer answerOf(QNetworkReply* reply);
+    static HttpAnswer answerOf(QNetworkReply* reply, const QString& endedBecause, const QByteArray& body);
 
     int m_timeoutMs;
     QNetworkAccessManager* m_manager = nullptr;
