@@ -1,6 +1,7 @@
 #include "app/CodexReport.h"
 
 #include "app/ReportFormat.h"
+#include "core/PlainText.h"
 #include "core/Pricing.h"
 
 using ReportFormat::integer;
@@ -18,7 +19,7 @@ void printCodexReport(const CodexTotals& totals, std::ostream& out)
     out << "codex models ";
     const char* separator = "";
     for (const auto& [id, acc] : c.models) {
-        out << separator << id << '=' << Pricing::prettyModel(id);
+        out << separator << PlainText::shown(id) << '=' << PlainText::shown(Pricing::prettyModel(id));
         separator = ", ";
     }
     out << '\n';

@@ -1,6 +1,7 @@
 #include "app/StatsReport.h"
 
 #include "app/ReportFormat.h"
+#include "core/PlainText.h"
 #include "core/StatsBuilder.h"
 
 #include <chrono>
@@ -39,7 +40,7 @@ std::string milliseconds(double ms)
 
 std::string orDash(const std::optional<std::string>& text)
 {
-    return text ? *text : "-";
+    return text ? PlainText::shown(*text) : "-";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "tests/app/KorvelRun.h"
 #include "tests/support/Zstd.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -144,4 +145,34 @@ TEST(HelpCommandTest, HelpAndVersionPrintAndLeaveWithoutADisplayWhereOtherArgume
     const ProgramResult app = runProgram(KORVEL_BINARY, {"--verbose"}, {});
     EXPECT_EQ(app.status, 1);
     EXPECT_NE(app.err.find("no display found"), std::string::npos) << app.err;
+}
+
+TEST(ReportTextTest, ModelNamesFromTheLogsCannotSteerTheTerminal)
+{
+    // A title sequence, a clear-screen sequence, a line feed, a NUL and a C1 control, as JSON escapes in the logs.
+    const std::string hostile = R"(claude-\u001b]0;pwned\u0007\u001b[2J\n\u0000\u009b-x)";
+    TempDir home;
+    home.write(".claude/projects/app/s.jsonl",
+               R"({"type":"assistant","timestamp":"2025-04-01T10:00:00Z","message":{"id":"m1","model":")" + hostile +
+                   R"(","usage":{"input_tokens":1000,"output_tokens":10}}})" + "\n");
+    home.write(".codex/sessions/rollout-1.jsonl",
+               R"({"timestamp":"2025-04-01T10:00:00Z","payload":{"type":"turn_context","model":")" + hostile +
+                   R"("}})" + "\n" +
+                   R"({"timestamp":"2025-04-01T10:00:00Z","payload":{"type":"token_count","info":{"total_token_usage":)"
+                   R"({"input_tokens":10,"cached_input_tokens":0,"output_tokens":1}}}})" +
+                   "\n");
+    const auto onlyLineEnds = [](const std::string& out) {
+        for (const char c : out)
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\n')
+                return false;
+        return true;
+    };
+    for (const char* command : {"--stats", "--codex"}) {
+        const ProgramResult run = korvel(home, {command});
+        EXPECT_EQ(run.status, 0) << command;
+        EXPECT_TRUE(onlyLineEnds(run.out)) << command << ": " << run.out;
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), command == std::string("--stats") ? 14 : 7)
+            << command << ": " << run.out;
+        EXPECT_NE(run.out.find("claude-\xEF\xBF\xBD]0;pwned"), std::string::npos) << command << ": " << run.out;
+    }
 }
