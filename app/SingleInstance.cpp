@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 #include <cerrno>
 #include <cstring>
@@ -19,12 +20,10 @@ constexpr int kRetryMs = 50;
 
 } // namespace
 
-SingleInstance::SingleInstance(QString folder, int patienceMs) : m_folder(std::move(folder)), m_patienceMs(patienceMs)
+SingleInstance::SingleInstance(QString folder, int patienceMs, int idleMs)
+    : m_folder(std::move(folder)), m_patienceMs(patienceMs), m_idleMs(idleMs)
 {
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server.nextPendingConnection())
-            receive(socket);
-    });
+    m_listener.onConnection = [this](QLocalSocket* socket) { receive(socket); };
 }
 
 SingleInstance::~SingleInstance()
@@ -76,35 +75,32 @@ bool SingleInstance::takeLock()
 bool SingleInstance::listen()
 {
     // Only the lock holder gets here, so a socket left behind is stale: nobody else can be serving on it.
-    QLocalServer::removeServer(socketPath());
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (m_server.listen(socketPath()))
+    if (m_listener.listen(socketPath()))
         return true;
     m_error = QStringLiteral("korvel: cannot listen on %1: %2; a later start cannot hand its arguments (a sign-in "
                              "callback) to this one")
-                  .arg(socketPath(), m_server.errorString());
+                  .arg(socketPath(), m_listener.error());
     return false;
 }
 
 bool SingleInstance::handOff(const QStringList& args)
 {
-    // The running instance may still be on its way to listening: try again until the patience runs out.
+    // The running instance may still be on its way to listening, or busy with other connections (it closes those it
+    // cannot serve yet): try again until the patience runs out.
     const QDeadlineTimer deadline(m_patienceMs);
     const QByteArray message = encode(args);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(socketPath());
-        if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
-            QThread::msleep(kRetryMs);
-            continue;
+        if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
+            socket.write(message);
+            // Its answer says the arguments arrived, not merely that they were written.
+            if (socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime())) &&
+                socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())) &&
+                socket.read(1) == QByteArray(1, kAck))
+                return true;
         }
-        socket.write(message);
-        // Its answer says the arguments arrived, not merely that they were written.
-        if (socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime())) &&
-            socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())) &&
-            socket.read(1) == QByteArray(1, kAck))
-            return true;
-        break;
+        QThread::msleep(kRetryMs);
     }
     m_error = QStringLiteral("korvel: another Korvel holds %1 but did not take the arguments on %2 within %3 s")
                   .arg(lockPath(), socketPath())
@@ -114,11 +110,21 @@ bool SingleInstance::handOff(const QStringList& args)
 
 void SingleInstance::receive(QLocalSocket* socket)
 {
+    // A connection that brings nothing whole in time, or too much, must not hold one of the few places.
+    auto* idle = new QTimer(socket);
+    idle->setSingleShot(true);
+    connect(idle, &QTimer::timeout, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    idle->start(m_idleMs);
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
         const Decoded message = decode(socket->peek(socket->bytesAvailable()));
-        if (message.state == Decoded::Invalid)
+        if (message.state == Decoded::Invalid) {
             socket->abort();
+            socket->deleteLater();
+        }
         if (message.state != Decoded::Complete)
             return;
         socket->readAll();

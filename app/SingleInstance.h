@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/LocalListener.h"
+
 #include <QByteArray>
-#include <QLocalServer>
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -25,8 +26,11 @@ public:
         Failed,
     };
 
+    /// A connection that has not brought a whole message within this time is closed.
+    static constexpr int kIdleMs = 2000;
+
     /// folder: a private folder of this user (RuntimeFolder::locate).
-    explicit SingleInstance(QString folder, int patienceMs = 5000);
+    explicit SingleInstance(QString folder, int patienceMs = 5000, int idleMs = kIdleMs);
     ~SingleInstance() override;
 
     /// Becomes the running instance, or hands args to the one that is.
@@ -64,7 +68,8 @@ private:
 
     QString m_folder;
     int m_patienceMs;
+    int m_idleMs;
     int m_lockFd = -1;
     QString m_error;
-    QLocalServer m_server;
+    LocalListener m_listener;
 };

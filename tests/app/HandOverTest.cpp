@@ -11,8 +11,11 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QUrlQuery>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -34,6 +37,8 @@ struct User
     std::optional<std::string> runtimeVariable = runtime;
     /// More "NAME=value" entries for every process of this user.
     std::vector<std::string> extraEnv;
+    /// A command that every process of this user is started through (prlimit, say).
+    std::vector<std::string> wrapper;
 
     explicit User(std::optional<uid_t> id = std::nullopt) : uid(id)
     {
@@ -61,6 +66,7 @@ struct User
             line = {"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", program};
         }
         line.insert(line.end(), args.begin(), args.end());
+        line.insert(line.begin(), wrapper.begin(), wrapper.end());
         return line;
     }
 
@@ -130,6 +136,7 @@ public:
     }
 
     QString out() { return m_out += QString::fromUtf8(m_process.readAllStandardOutput()); }
+    qint64 pid() const { return m_process.processId(); }
     QString err() { return m_err += QString::fromUtf8(m_process.readAllStandardError()); }
 
 private:
@@ -213,4 +220,57 @@ TEST(HandOverTest, AHandedOverCallbackCompletesTheSignInThatTheRunningInstanceSt
     EXPECT_EQ(backend.requestsTo(QStringLiteral("GET /auth/v1/user")).size(), 1);
     EXPECT_EQ(running.out().count(QStringLiteral("stored session")), 1);
     EXPECT_FALSE(running.out().contains(QStringLiteral("example.com"))) << running.out().toStdString();
+}
+
+namespace {
+
+int openDescriptors(qint64 pid)
+{
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::System).size());
+}
+
+int connectTo(const std::string& path)
+{
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+TEST(HandOverTest, ABurstOfIdleConnectionsLeavesTheChannelOpen)
+{
+    User user;
+    user.wrapper = {"/usr/bin/prlimit", "--nofile=256:256", "--"};
+    Probe running(user);
+    ASSERT_TRUE(running.waitFor(QStringLiteral("callback korvel://auth#up"))) << running.err().toStdString();
+    const std::string socketPath = user.runtime + "/korvel.sock";
+    const int before = openDescriptors(running.pid());
+
+    // More idle connections than the running instance may open files: it serves a few, closes the rest, and
+    // closes the idle ones it served after a while, so that a later start is heard.
+    std::vector<int> idle;
+    for (int i = 0; i < 300; ++i)
+        idle.push_back(connectTo(socketPath));
+    const ProgramResult later = user.start("korvel://auth#later");
+    EXPECT_EQ(later.status, 0) << later.err;
+    EXPECT_TRUE(running.waitFor(QStringLiteral("callback korvel://auth#later"))) << running.err().toStdString();
+    for (const int fd : idle)
+        if (fd >= 0)
+            close(fd);
+
+    for (int i = 0; i < 20000; ++i)
+        if (const int fd = connectTo(socketPath); fd >= 0)
+            close(fd);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return openDescriptors(running.pid()) <= before; }, 10000))
+        << openDescriptors(running.pid()) << " descriptors open, " << before << " before";
+    EXPECT_EQ(user.start("korvel://auth#last").status, 0);
+    EXPECT_TRUE(running.waitFor(QStringLiteral("callback korvel://auth#last")));
 }
