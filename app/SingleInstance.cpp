@@ -1,11 +1,12 @@
 #include "app/SingleInstance.h"
 
+#include "app/HandOverMessage.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLocalSocket>
 #include <QThread>
 #include <QTimer>
-#include <QtEndian>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr int kHeaderBytes = 4;
 constexpr char kAck = 'k';
 constexpr int kRetryMs = 50;
 
@@ -88,7 +88,7 @@ bool SingleInstance::handOff(const QStringList& args)
     // The running instance may still be on its way to listening, or busy with other connections (it closes those it
     // cannot serve yet): try again until the patience runs out.
     const QDeadlineTimer deadline(m_patienceMs);
-    const QByteArray message = encode(args);
+    const QByteArray message = HandOverMessage::encode(args);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(socketPath());
@@ -120,12 +120,12 @@ void SingleInstance::receive(QLocalSocket* socket)
     idle->start(m_idleMs);
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-        const Decoded message = decode(socket->peek(socket->bytesAvailable()));
-        if (message.state == Decoded::Invalid) {
+        const HandOverMessage::Decoded message = HandOverMessage::decode(socket->peek(socket->bytesAvailable()));
+        if (message.state == HandOverMessage::Decoded::Invalid) {
             socket->abort();
             socket->deleteLater();
         }
-        if (message.state != Decoded::Complete)
+        if (message.state != HandOverMessage::Decoded::Complete)
             return;
         socket->readAll();
         socket->write(QByteArray(1, kAck));
@@ -133,35 +133,4 @@ void SingleInstance::receive(QLocalSocket* socket)
         if (onMessage)
             onMessage(message.args);
     });
-}
-
-QByteArray SingleInstance::encode(const QStringList& args)
-{
-    QByteArray payload;
-    for (const QString& arg : args)
-        payload += arg.toUtf8() + '\0';
-    QByteArray message(kHeaderBytes, '\0');
-    qToBigEndian<quint32>(static_cast<quint32>(payload.size()), message.data());
-    return message + payload;
-}
-
-SingleInstance::Decoded SingleInstance::decode(const QByteArray& bytes)
-{
-    if (bytes.size() < kHeaderBytes)
-        return {Decoded::Partial, {}};
-    const qsizetype length = qFromBigEndian<quint32>(bytes.constData());
-    if (length > maxMessageBytes || bytes.size() > kHeaderBytes + length)
-        return {Decoded::Invalid, {}};
-    if (bytes.size() < kHeaderBytes + length)
-        return {Decoded::Partial, {}};
-    const QByteArray payload = bytes.mid(kHeaderBytes);
-    if (!payload.isEmpty() && !payload.endsWith('\0'))
-        return {Decoded::Invalid, {}};
-    QStringList args;
-    for (qsizetype from = 0; from < payload.size();) {
-        const qsizetype end = payload.indexOf('\0', from);
-        args << QString::fromUtf8(payload.mid(from, end - from));
-        from = end + 1;
-    }
-    return {Decoded::Complete, args};
 }

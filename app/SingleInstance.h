@@ -45,21 +45,6 @@ public:
     /// Arguments handed over by later starts.
     std::function<void(const QStringList&)> onMessage;
 
-    /// What the bytes received so far hold.
-    struct Decoded
-    {
-        enum State { Partial, Complete, Invalid } state;
-        QStringList args;
-    };
-
-    /// The wire form: a 4-byte big-endian length, then the arguments in UTF-8, each ended by a NUL byte.
-    static QByteArray encode(const QStringList& args);
-    /// Oversized messages, trailing bytes and a payload not ended by NUL are invalid.
-    static Decoded decode(const QByteArray& bytes);
-
-    /// Largest message accepted; arguments and a callback URL fit many times over.
-    static constexpr int maxMessageBytes = 64 * 1024;
-
 private:
     bool takeLock();
     bool listen();

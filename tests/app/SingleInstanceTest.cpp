@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 
+#include "app/HandOverMessage.h"
 #include "tests/support/TempDir.h"
 
 #include <QLocalSocket>
@@ -57,12 +58,12 @@ TEST(SingleInstanceTest, FirstStartHoldsTheFolderLaterStartsHandTheirArgumentsOv
 
 TEST(SingleInstanceTest, WireFormRejectsWhatItCannotTrust)
 {
-    const QByteArray message = SingleInstance::encode({QStringLiteral("a"), QString(), QStringLiteral("b c")});
-    EXPECT_EQ(SingleInstance::decode(message).args, (QStringList{"a", "", "b c"}));
-    EXPECT_EQ(SingleInstance::decode(message.left(7)).state, SingleInstance::Decoded::Partial);
+    const QByteArray message = HandOverMessage::encode({QStringLiteral("a"), QString(), QStringLiteral("b c")});
+    EXPECT_EQ(HandOverMessage::decode(message).args, (QStringList{"a", "", "b c"}));
+    EXPECT_EQ(HandOverMessage::decode(message.left(7)).state, HandOverMessage::Decoded::Partial);
     // Trailing bytes, an argument without its end, a length over the limit.
     for (const QByteArray& bad : {message + 'x', QByteArray::fromHex("0000000161"), QByteArray::fromHex("00010001")})
-        EXPECT_EQ(SingleInstance::decode(bad).state, SingleInstance::Decoded::Invalid) << bad.toHex().toStdString();
+        EXPECT_EQ(HandOverMessage::decode(bad).state, HandOverMessage::Decoded::Invalid) << bad.toHex().toStdString();
 }
 
 TEST(SingleInstanceTest, AFirstStartThatCannotListenSaysSoAndLaterStartsGiveUp)
