@@ -115,7 +115,7 @@ TEST_F(AppDelegateTest, HideNotchStopsTheOverlayUntilShownAgain)
     EXPECT_TRUE(app.notch()->content()->isAnimating());
 }
 
-TEST_F(AppDelegateTest, ApplySetsTheHeaderAndTheOverlay)
+TEST_F(AppDelegateTest, ApplyPresentsTheRecord)
 {
     AppDelegate app(environment());
     EXPECT_EQ(app.headerTitle(), QStringLiteral("Korvel"));
@@ -180,7 +180,7 @@ TEST_F(AppDelegateTest, ClickingTheWingCyclesThroughTheSevenFigures)
     EXPECT_EQ(seen[2], QStringLiteral("3d"));
 }
 
-TEST_F(AppDelegateTest, SaveCardWritesTheDayFileAndRevealsIt)
+TEST_F(AppDelegateTest, SaveCardRevealsTheDayFile)
 {
     AppDelegate app(environment());
     app.saveCard();
@@ -194,7 +194,7 @@ TEST_F(AppDelegateTest, SaveCardWritesTheDayFileAndRevealsIt)
     EXPECT_GT(QFileInfo(card).size(), 1000);
 }
 
-TEST_F(AppDelegateTest, ACardThatCannotBeSavedIsSaidAndNothingRevealed)
+TEST_F(AppDelegateTest, ACardThatCannotBeSavedIsSaidNotRevealed)
 {
     AppDelegate app(environment());
     app.apply(sample(10, 1, 3));
@@ -206,7 +206,7 @@ TEST_F(AppDelegateTest, ACardThatCannotBeSavedIsSaidAndNothingRevealed)
     EXPECT_EQ(app.headerTitle(), QStringLiteral("Couldn't save the card to ") + QString::fromStdString(desktopFolder));
 }
 
-TEST_F(AppDelegateTest, MenuAndConfigureButtonOpenTheSettingsFreshlyRead)
+TEST_F(AppDelegateTest, BothWaysToTheSettingsReadThemAfresh)
 {
     AppEnvironment env = environment();
     std::optional<SignedInUser> user;

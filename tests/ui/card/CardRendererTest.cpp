@@ -38,10 +38,14 @@ const QRect kCostValue(456, 390, 300, 60);
 
 } // namespace
 
-TEST(CardRendererTest, IsTheLinkPreviewSizeAndItsPngDecodesToTheSameCard)
+TEST(CardRendererTest, IsTheLinkPreviewSize)
+{
+    EXPECT_EQ(drawn(sampleStats()).size(), QSize(1200, 630));
+}
+
+TEST(CardRendererTest, ItsPngDecodesToTheSameCard)
 {
     const QImage card = drawn(sampleStats());
-    EXPECT_EQ(card.size(), QSize(1200, 630));
     const auto png = CardRenderer::pngData(sampleStats(), Theme::blue(), CardTexture::Scanlines);
     ASSERT_TRUE(png.has_value());
     EXPECT_EQ(QImage::fromData(*png, "PNG").convertToFormat(QImage::Format_ARGB32),
@@ -72,7 +76,7 @@ TEST(CardRendererTest, FooterNamesTheTopModelOrADash)
     EXPECT_GT(countPixels(drawn(withModel), afterDash, bright), 0);
 }
 
-TEST(CardRendererTest, EarnedBadgesAndOnlyThoseAreDrawnInTheHeaderRow)
+TEST(CardRendererTest, OnlyEarnedBadgesAreDrawnInTheHeaderRow)
 {
     Stats earned = sampleStats();
     for (const auto& [id, won] : {std::pair{"first-blood", true}, {"ten-k", false}, {"hundred-k", true}})

@@ -90,7 +90,7 @@ TEST_F(NotchContentViewTest, NumberAppearsOnlyWithFigures)
     EXPECT_TRUE(near(brightestIn(view.renderImage(), wing()), look.accent.color));
 }
 
-TEST_F(NotchContentViewTest, SpriteAndNumberTakeTheStateColour)
+TEST_F(NotchContentViewTest, AmberColoursTheWholeStrip)
 {
     EXPECT_EQ(brightestIn(view.renderImage(), sprite), look.accent.color);
     show(sampleStats(), true);
@@ -105,7 +105,7 @@ TEST_F(NotchContentViewTest, TheWidgetPaintsWhatItRenders)
     EXPECT_EQ(view.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), view.renderImage());
 }
 
-TEST_F(NotchContentViewTest, TicksMoveTheSpriteAndWrapAfterTwelve)
+TEST_F(NotchContentViewTest, TicksCycleTheSpriteInTwelveSteps)
 {
     const QImage first = view.renderImage();
     view.tick();
@@ -128,7 +128,7 @@ TEST_F(NotchContentViewTest, CelebrationEndsAfterItsSteps)
     EXPECT_FALSE(view.state().celebrating);
 }
 
-TEST_F(NotchContentViewTest, ExpansionShowsTheCardAndTheStreakWarning)
+TEST_F(NotchContentViewTest, ExpansionShowsTheCardWithTheStreakWarning)
 {
     view.resize(482, 330);
     Stats stats = sampleStats();
@@ -186,7 +186,7 @@ TEST_F(NotchContentViewTest, RightClickAsksForTheMenuAtThePointer)
     EXPECT_EQ(at, QPoint(700, 5));
 }
 
-TEST_F(NotchContentViewTest, ConfigureKeepsTheOverlayOpenAndDownloadDoesNot)
+TEST_F(NotchContentViewTest, OnlyConfigureKeepsTheOverlayOpen)
 {
     int downloads = 0;
     QWidget* configured = nullptr;

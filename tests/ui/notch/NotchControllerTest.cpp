@@ -34,7 +34,7 @@ TEST_F(NotchControllerTest, HangsFromTheTopCentreOfTheScreen)
     EXPECT_EQ(frame.center().x(), 719);
 }
 
-TEST_F(NotchControllerTest, OffsetsMoveAndWidenThePanel)
+TEST_F(NotchControllerTest, OffsetsShiftAndStretchThePanel)
 {
     const QRect before = collapsed();
     Prefs::setInteger(PrefKey::NotchWidthOffset, 10);

@@ -99,7 +99,7 @@ TEST_F(SettingsAccountTest, SignInSaysWhenTheBrowserWontOpen)
     EXPECT_EQ(error(), QStringLiteral("Couldn't open the browser for Google sign-in"));
 }
 
-TEST_F(SettingsAccountTest, SignedInShowsTheUserAndTheLastSync)
+TEST_F(SettingsAccountTest, SignedInShowsTheUserWithTheLastSync)
 {
     signIn();
     EXPECT_EQ(shown(), (QStringList{"Signed in as ada@example.com", "Sign out", "Sync now", "Not synced yet"}));
@@ -130,7 +130,7 @@ TEST_F(SettingsAccountTest, SyncNowIsDisabledWhileItRuns)
     EXPECT_TRUE(controls().syncNow->isEnabled());
 }
 
-TEST_F(SettingsAccountTest, ALongSyncErrorWrapsAndTheFormGrows)
+TEST_F(SettingsAccountTest, ALongSyncErrorWrapsOntoAGrowingForm)
 {
     signIn();
     const QString longError = QStringList(5, QStringLiteral("Unexpected response from server")).join(' ');
@@ -140,7 +140,7 @@ TEST_F(SettingsAccountTest, ALongSyncErrorWrapsAndTheFormGrows)
     EXPECT_GE(settings->contentView()->height(), controls().error->geometry().bottom() + 1 + 18);
 }
 
-TEST_F(SettingsAccountTest, ASuccessfulSyncClearsTheErrorAndShowsTheDay)
+TEST_F(SettingsAccountTest, ASuccessfulSyncShowsTheDayInsteadOfTheError)
 {
     signIn();
     failSync(QStringLiteral("Unexpected response from server"));

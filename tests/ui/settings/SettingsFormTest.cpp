@@ -156,7 +156,7 @@ TEST_F(SettingsFormTest, ResetRestoresTheShapeWithOneChange)
     EXPECT_FALSE(Prefs::has(PrefKey::NotchFlare) || Prefs::has(PrefKey::NotchRound));
 }
 
-TEST_F(SettingsFormTest, EveryPopupWritesItsKeyAndReportsOnce)
+TEST_F(SettingsFormTest, EveryPopupChoiceIsOneWriteAndOneReport)
 {
     for (const PrefKey key : {PrefKey::WingStat, PrefKey::SpriteKind, PrefKey::AccentTheme, PrefKey::CardBackground}) {
         changes = 0;
