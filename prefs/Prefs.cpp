@@ -70,6 +70,7 @@ constexpr PrefRow kTable[] = {
     {.key = PrefKey::LastSyncDate,      .name = "korvel.lastSyncDate",      .type = PrefType::String},
     {.key = PrefKey::LastSyncTimestamp, .name = "korvel.lastSyncTimestamp", .type = PrefType::Double},
     {.key = PrefKey::LastSyncSignature, .name = "korvel.lastSyncSignature", .type = PrefType::String},
+    flagRow(PrefKey::ForgetDeletedLogs, "korvel.forgetDeletedLogs"),
 };
 // clang-format on
 

@@ -30,6 +30,7 @@ enum class PrefKey {
     LastSyncDate,
     LastSyncTimestamp,
     LastSyncSignature,
+    ForgetDeletedLogs,
 };
 
 enum class PrefType {

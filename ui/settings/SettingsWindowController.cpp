@@ -136,6 +136,7 @@ const Row kForm[] = {
     {Kind::Check, "Join the leaderboard", PrefKey::LeaderboardOptIn},
     {Kind::Check, "Private mode (nothing leaves this computer)", PrefKey::PrivateMode},
     {Kind::StartAtLogin, "Start at login"},
+    {Kind::Check, "Keep figures of deleted logs", PrefKey::ForgetDeletedLogs, nullptr, true},
 };
 
 QPushButton* makeStepButton(const QString& title, const QString& name)

@@ -207,3 +207,13 @@ TEST_F(SettingsFormTest, AnAutostartEntryThatCannotBeWrittenIsSaid)
     EXPECT_FALSE(other.startAtLoginBox()->isChecked()) << "the box shows what is on disk";
     EXPECT_TRUE(other.accountControls().error->text().startsWith(QStringLiteral("Couldn't change ") + blocked));
 }
+
+TEST_F(SettingsFormTest, AnInvertedCheckBoxIsCheckedWhileItsPreferenceIsOff)
+{
+    QCheckBox* keep = settings.checkBox(PrefKey::ForgetDeletedLogs);
+    ASSERT_NE(keep, nullptr);
+    EXPECT_TRUE(keep->isChecked());
+    keep->click();
+    EXPECT_TRUE(Prefs::flag(PrefKey::ForgetDeletedLogs));
+    EXPECT_GT(keep->y(), settings.startAtLoginBox()->y());
+}
