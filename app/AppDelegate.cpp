@@ -145,30 +145,16 @@ void AppDelegate::present()
 
 void AppDelegate::preferenceChanged(PrefKey key)
 {
-    switch (key) {
-    case PrefKey::NotchHidden:
+    if (key == PrefKey::NotchHidden) {
         m_hideNotch->setChecked(Prefs::flag(PrefKey::NotchHidden));
         m_notch->setHidden(Prefs::flag(PrefKey::NotchHidden));
-        return;
-    case PrefKey::StreakProtection:
+    } else if (key == PrefKey::StreakProtection) {
         m_protect->setChecked(Prefs::streakProtection());
         present();
-        return;
-    case PrefKey::WingStat:
-    case PrefKey::SpriteKind:
-    case PrefKey::AccentTheme:
-    case PrefKey::CardBackground:
-    case PrefKey::NotchFlare:
-    case PrefKey::NotchRound:
-    case PrefKey::NotchWidthOffset:
-    case PrefKey::NotchHeightOffset:
-    case PrefKey::NotchXOffset:
+    } else if (Prefs::row(key).shapesOverlay) {
         // The settings window may be open over the expanded card: its panel takes the new shape at once too.
         applyLive();
         m_notch->relayout();
-        return;
-    default:
-        return;
     }
 }
 

@@ -27,8 +27,13 @@ constexpr PrefRow flagRow(PrefKey key, const char* name, bool fallback = false)
 constexpr PrefRow choiceRow(PrefKey key, const char* name, int count, bool clamped,
                             std::span<const char* const> labels = {})
 {
-    return {
-        .key = key, .name = name, .type = PrefType::Integer, .choices = count, .labels = labels, .clamped = clamped};
+    return {.key = key,
+            .name = name,
+            .type = PrefType::Integer,
+            .choices = count,
+            .labels = labels,
+            .clamped = clamped,
+            .shapesOverlay = true};
 }
 
 // A shape figure: never 0, so a stored 0 is a key never set; whole steps of 2 between the bounds.
@@ -41,13 +46,14 @@ constexpr PrefRow shapeRow(PrefKey key, const char* name, double fallback, doubl
             .zeroIsUnset = true,
             .step = 2,
             .min = 1,
-            .max = max};
+            .max = max,
+            .shapesOverlay = true};
 }
 
 // An offset of the notch in pixels, steps of 2 and no bounds.
 constexpr PrefRow offsetRow(PrefKey key, const char* name)
 {
-    return {.key = key, .name = name, .type = PrefType::Integer, .step = 2};
+    return {.key = key, .name = name, .type = PrefType::Integer, .step = 2, .shapesOverlay = true};
 }
 
 // clang-format off

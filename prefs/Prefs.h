@@ -63,6 +63,8 @@ struct PrefRow
     std::span<const char* const> labels = {};
     /// An enumerated preference out of range is clamped on read; otherwise its reader picks the last choice.
     bool clamped = false;
+    /// The overlay shows it: a change redraws the overlay and lays its panel out again.
+    bool shapesOverlay = false;
 };
 
 /// Tells, on the thread that makes the change, which preference a write or removal in this process changed.

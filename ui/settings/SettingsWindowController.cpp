@@ -230,49 +230,22 @@ void SettingsWindowController::buildUI()
     refreshAccountUI();
 }
 
-// "activated" and "clicked" come from the user only, so refreshing the controls never writes back.
 void SettingsWindowController::addRow(SettingsForm& form, const Row& row)
 {
     const QString title = QString::fromUtf8(row.title);
-    const PrefKey key = row.key;
-    Control control{&row};
     switch (row.kind) {
     case Kind::Header:
         form.header(title);
         return;
     case Kind::Choice:
-        control.popup = new QComboBox;
-        control.popup->addItems(row.labels ? row.labels() : Prefs::labels(key));
-        connect(control.popup, &QComboBox::activated, this, [this, key](int index) {
-            Prefs::setInteger(key, index);
-            changed();
-        });
-        form.row(title, control.popup);
-        break;
-    case Kind::Stepper: {
-        const QString id = QString::fromLatin1(row.id);
-        control.minus = makeStepButton(QStringLiteral("\u2212"), id + QStringLiteral("Minus"));
-        control.plus = makeStepButton(QStringLiteral("+"), id + QStringLiteral("Plus"));
-        control.value = makeLabel();
-        for (auto [button, direction] : {std::pair{control.minus, -1}, {control.plus, 1}})
-            connect(button, &QPushButton::clicked, this, [this, key, direction] {
-                Prefs::step(key, direction);
-                changed();
-            });
-        form.row(title, form.stepper(control.value, control.minus, control.plus));
-        break;
-    }
-    case Kind::Check: {
-        control.check = new QCheckBox(title);
-        const bool inverted = row.inverted;
-        QCheckBox* box = control.check;
-        connect(box, &QCheckBox::clicked, this, [this, key, inverted, box] {
-            Prefs::setFlag(key, (box->checkState() == Qt::Checked) != inverted);
-            changed();
-        });
-        form.full(box, kCheckboxHeight, kCheckboxAdvance);
-        break;
-    }
+        m_controls.push_back(addChoice(form, row));
+        return;
+    case Kind::Stepper:
+        m_controls.push_back(addStepper(form, row));
+        return;
+    case Kind::Check:
+        m_controls.push_back(addCheck(form, row));
+        return;
     case Kind::ResetShape:
         m_resetShape = new QPushButton(title);
         connect(m_resetShape, &QPushButton::clicked, this, &SettingsWindowController::resetShapeAndAlignment);
@@ -284,7 +257,52 @@ void SettingsWindowController::addRow(SettingsForm& form, const Row& row)
         form.full(m_startAtLoginBox, kCheckboxHeight, kCheckboxAdvance);
         return;
     }
-    m_controls.push_back(control);
+}
+
+// "activated" and "clicked" come from the user only, so refreshing the controls never writes back.
+SettingsWindowController::Control SettingsWindowController::addChoice(SettingsForm& form, const Row& row)
+{
+    const PrefKey key = row.key;
+    Control control{&row};
+    control.popup = new QComboBox;
+    control.popup->addItems(row.labels ? row.labels() : Prefs::labels(key));
+    connect(control.popup, &QComboBox::activated, this, [this, key](int index) {
+        Prefs::setInteger(key, index);
+        changed();
+    });
+    form.row(QString::fromUtf8(row.title), control.popup);
+    return control;
+}
+
+SettingsWindowController::Control SettingsWindowController::addStepper(SettingsForm& form, const Row& row)
+{
+    const PrefKey key = row.key;
+    const QString id = QString::fromLatin1(row.id);
+    Control control{&row};
+    control.minus = makeStepButton(QStringLiteral("\u2212"), id + QStringLiteral("Minus"));
+    control.plus = makeStepButton(QStringLiteral("+"), id + QStringLiteral("Plus"));
+    control.value = makeLabel();
+    for (auto [button, direction] : {std::pair{control.minus, -1}, {control.plus, 1}})
+        connect(button, &QPushButton::clicked, this, [this, key, direction] {
+            Prefs::step(key, direction);
+            changed();
+        });
+    form.row(QString::fromUtf8(row.title), form.stepper(control.value, control.minus, control.plus));
+    return control;
+}
+
+SettingsWindowController::Control SettingsWindowController::addCheck(SettingsForm& form, const Row& row)
+{
+    const PrefKey key = row.key;
+    const bool inverted = row.inverted;
+    Control control{&row};
+    QCheckBox* box = control.check = new QCheckBox(QString::fromUtf8(row.title));
+    connect(box, &QCheckBox::clicked, this, [this, key, inverted, box] {
+        Prefs::setFlag(key, (box->checkState() == Qt::Checked) != inverted);
+        changed();
+    });
+    form.full(box, kCheckboxHeight, kCheckboxAdvance);
+    return control;
 }
 
 void SettingsWindowController::buildAccountSection(SettingsForm& form)

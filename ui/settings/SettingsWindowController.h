@@ -92,6 +92,9 @@ private:
     void buildUI();
     void buildAccountSection(SettingsForm& form);
     void addRow(SettingsForm& form, const SettingsFormRow& row);
+    Control addChoice(SettingsForm& form, const SettingsFormRow& row);
+    Control addStepper(SettingsForm& form, const SettingsFormRow& row);
+    Control addCheck(SettingsForm& form, const SettingsFormRow& row);
     const Control* control(PrefKey key) const;
     void refreshControl(const Control& control);
     void preferenceChanged(PrefKey key);
