@@ -8,9 +8,9 @@
 #include "prefs/Prefs.h"
 #include "sync/AuthManager.h"
 #include "sync/StatsSync.h"
+#include "sync/SyncThrottle.h"
 #include "ui/look/Fmt.h"
 #include "ui/look/Font.h"
-#include "ui/notch/NotchContentView.h"
 #include "ui/notch/NotchController.h"
 #include "ui/notch/NotchPanel.h"
 #include "ui/settings/SettingsWindowController.h"
@@ -59,6 +59,8 @@ AppEnvironment AppEnvironment::standard(bool debugLogging)
     AuthManager& auth = AuthManager::shared();
     env.handleCallbackURL = [&auth](const QUrl& url) { auth.handleCallbackURL(url, {}); };
     env.account = AccountWiring::settingsAccount(auth);
+    auto throttle = std::make_shared<SyncThrottle>();
+    env.sync = [&auth, throttle](const Stats& stats) { StatsSync::maybeSync(auth, throttle, stats); };
     return env;
 }
 
@@ -76,6 +78,7 @@ AppDelegate::AppDelegate(AppEnvironment environment)
     m_hideNotch = new QAction(QStringLiteral("Hide notch"), this);
     m_hideNotch->setCheckable(true);
     connect(m_hideNotch, &QAction::triggered, this, &AppDelegate::toggleHideNotch);
+    connect(&Prefs::notifier(), &PrefsNotifier::changed, this, &AppDelegate::preferenceChanged);
 }
 
 AppDelegate::~AppDelegate()
@@ -112,8 +115,8 @@ void AppDelegate::refreshed(const RefreshResult& result)
     // held back may be due now.
     if (!m_stats || !(*m_stats == result.stats))
         apply(result.stats);
-    else
-        StatsSync::maybeSync(result.stats);
+    else if (m_env.sync)
+        m_env.sync(result.stats);
     logRefresh(result);
 }
 
@@ -123,30 +126,36 @@ void AppDelegate::apply(const Stats& stats)
     m_stats = stats;
     present();
     m_header->setText(headerLine(stats));
-    if (Milestones::detect(prev, stats)) {
-        m_notch->content()->celebrating = true;
-        m_notch->content()->celebrateFrames = 12;
-    }
-    StatsSync::maybeSync(stats);
+    if (Milestones::detect(prev, stats))
+        m_notch->celebrate();
+    if (m_env.sync)
+        m_env.sync(stats);
 }
 
 void AppDelegate::applyLive()
 {
-    if (m_stats)
-        present();
+    present();
     buildMenu();
 }
 
 void AppDelegate::present()
 {
-    NotchContentView* content = m_notch->content();
-    content->stats = m_stats;
-    content->amber = streakAtRisk(*m_stats);
-    content->refreshCard();
-    content->update();
-    m_notch->computeGeometry();
-    if (!content->expanded)
-        m_notch->panel()->setGeometry(m_notch->frameFor(false));
+    m_notch->present(m_stats, m_stats && streakAtRisk(*m_stats));
+}
+
+void AppDelegate::preferenceChanged(PrefKey key)
+{
+    if (key == PrefKey::NotchHidden) {
+        m_hideNotch->setChecked(Prefs::flag(PrefKey::NotchHidden));
+        m_notch->setHidden(Prefs::flag(PrefKey::NotchHidden));
+    } else if (key == PrefKey::StreakProtection) {
+        m_protect->setChecked(Prefs::streakProtection());
+        present();
+    } else if (Prefs::row(key).shapesOverlay) {
+        // The settings window may be open over the expanded card: its panel takes the new shape at once too.
+        applyLive();
+        m_notch->relayout();
+    }
 }
 
 void AppDelegate::openSettings()
@@ -160,15 +169,6 @@ void AppDelegate::openSettings()
     window->activateWindow();
 }
 
-void AppDelegate::settingsChanged()
-{
-    applyLive();
-    m_notch->relayout();
-    const bool hidden = Prefs::flag(PrefKey::NotchHidden);
-    m_notch->setHidden(hidden);
-    m_hideNotch->setChecked(hidden);
-}
-
 void AppDelegate::handleArguments(const QStringList& args)
 {
     for (const QString& argument : args) {
@@ -178,20 +178,15 @@ void AppDelegate::handleArguments(const QStringList& args)
     }
 }
 
+// The menu's check marks and the overlay follow in preferenceChanged.
 void AppDelegate::toggleProtection()
 {
     Prefs::setFlag(PrefKey::StreakProtection, !Prefs::streakProtection());
-    m_protect->setChecked(Prefs::streakProtection());
-    if (m_stats)
-        present();
 }
 
 void AppDelegate::toggleHideNotch()
 {
     Prefs::setFlag(PrefKey::NotchHidden, !Prefs::flag(PrefKey::NotchHidden));
-    const bool hidden = Prefs::flag(PrefKey::NotchHidden);
-    m_hideNotch->setChecked(hidden);
-    m_notch->setHidden(hidden);
 }
 
 void AppDelegate::saveCard()
@@ -263,9 +258,9 @@ void AppDelegate::wireNotch()
     m_notch->setOnDownload([this] { saveCard(); });
     m_notch->setOnCopy([this] { copyCard(); });
     m_notch->setOnRefresh([this] { refresh(); });
-    m_notch->setOnCycle([this] {
-        Prefs::setInteger(PrefKey::WingStat, (Prefs::wingStat() + 1) % 7);
-        applyLive();
+    m_notch->setOnCycle([] {
+        const int64_t count = Prefs::row(PrefKey::WingStat).choices;
+        Prefs::setInteger(PrefKey::WingStat, (Prefs::integer(PrefKey::WingStat) + 1) % count);
     });
     m_notch->setOnContextMenu([this](QPoint at) { m_menu->popup(at); });
     m_notch->setOnConfigure([this](QWidget*) { openSettings(); });
@@ -273,7 +268,6 @@ void AppDelegate::wireNotch()
 
 void AppDelegate::wireSettings()
 {
-    m_settings->onChange = [this] { settingsChanged(); };
     m_settings->statsProvider = [this] { return m_stats; };
     m_settings->setAccount(m_env.account);
 }

@@ -3,6 +3,7 @@
 #include "app/DirWatcher.h"
 #include "app/RefreshPipeline.h"
 #include "core/Stats.h"
+#include "prefs/Prefs.h"
 #include "ui/settings/SettingsAccount.h"
 
 #include <QAction>
@@ -40,8 +41,12 @@ struct AppEnvironment
     std::function<void(const QUrl&)> handleCallbackURL;
     /// The account behind the settings window's account section; not connected while empty.
     SettingsAccount account;
+    /// Hands every new record to the leaderboard sync, which decides by itself whether to send; nothing is sent
+    /// while it is empty.
+    std::function<void(const Stats&)> sync;
 
-    /// The real one: default log locations, the data directory, the user's desktop, the process's account.
+    /// The real one: default log locations, the data directory, the user's desktop, the process's account and a
+    /// sync throttle of its own.
     static AppEnvironment standard(bool debugLogging);
 };
 
@@ -61,13 +66,11 @@ public:
     void refresh();
     /// Stores a new record and presents it.
     void apply(const Stats& stats);
-    /// Re-presents the stored record after a preference change.
+    /// Re-presents the stored record (or none) with the current preferences, and rebuilds the menu.
     void applyLive();
 
     /// Shows the settings window, its controls and account section refreshed first.
     void openSettings();
-    /// After a change in the settings window: re-presents the record and lays the overlay out again at once.
-    void settingsChanged();
     /// Passes each "korvel://auth" callback URL among args to the handler; every other argument is ignored.
     void handleArguments(const QStringList& args);
 
@@ -91,6 +94,8 @@ private:
     void wireNotch();
     void wireSettings();
     void present();
+    /// Follows every preference change, wherever it was made: the overlay, its panel and the menu's check marks.
+    void preferenceChanged(PrefKey key);
     void refreshed(const RefreshResult& result);
     void logRefresh(const RefreshResult& result) const;
 

@@ -1,6 +1,8 @@
 #include "app/CardExport.h"
 
+#include "prefs/Prefs.h"
 #include "ui/card/CardRenderer.h"
+#include "ui/look/Accent.h"
 
 #include <QClipboard>
 #include <QDBusConnection>
@@ -29,7 +31,7 @@ QString desktopDirectory()
 
 QString save(const Stats& stats, const QString& dir)
 {
-    const auto png = CardRenderer::pngData(stats);
+    const auto png = CardRenderer::pngData(stats, Accent::current().color, Prefs::cardTexture());
     if (!png || !QDir().mkpath(dir))
         return {};
     const QString path = QDir(dir).filePath(fileName(stats));
@@ -53,7 +55,7 @@ void reveal(const QString& path)
 
 void copy(const Stats& stats)
 {
-    QGuiApplication::clipboard()->setImage(CardRenderer::image(stats));
+    QGuiApplication::clipboard()->setImage(CardRenderer::image(stats, Accent::current().color, Prefs::cardTexture()));
 }
 
 } // namespace CardExport

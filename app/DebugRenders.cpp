@@ -3,6 +3,7 @@
 #include "core/StatsBuilder.h"
 #include "prefs/Prefs.h"
 #include "ui/card/CardRenderer.h"
+#include "ui/look/Accent.h"
 #include "ui/look/Font.h"
 #include "ui/notch/NotchContentView.h"
 #include "ui/notch/NotchShape.h"
@@ -22,6 +23,8 @@ constexpr double kSceneW = 440;
 constexpr double kSceneH = 200;
 constexpr double kCropW = 34;
 constexpr double kCropH = 30;
+// The scene's outline keeps the built-in radius whatever the preference says: it shows the flare.
+constexpr double kSceneRound = 13;
 
 // A widget-capable application without a display, for as long as one render runs.
 class HeadlessApp
@@ -78,19 +81,18 @@ void textAbove(QPainter& p, const QString& text, double x, double boxBottom, con
 
 double sceneNotchWidth()
 {
-    const double flare = Prefs::real(PrefKey::NotchFlare);
-    return flare != 0 ? dbgBodyW + 2 * flare : dbgBodyW + 22;
+    return dbgBodyW + 2 * Prefs::notchFlare();
 }
 
 void drawSpriteRow(QPainter& p, int sprite, double top)
 {
-    const Stats sample;
+    NotchState state = NotchState::of(Stats(), false, OverlayLook::current(), NotchState());
+    state.debugSpriteOverride = sprite;
     for (int k = 0; k < 4; ++k) {
         NotchContentView view;
         view.resize(158, NotchContentView::collapsedH);
-        view.stats = sample;
-        view.debugSpriteOverride = sprite;
-        view.animFrame = 3 * k;
+        state.animFrame = 3 * k;
+        view.setState(state);
         p.drawImage(QRectF(10 + 158 * k, top, 158, NotchContentView::collapsedH), view.renderImage());
     }
 }
@@ -101,7 +103,7 @@ int writeCard(const std::string& path, std::ostream& out, std::ostream& err)
 {
     HeadlessApp app;
     Font::registerFont();
-    const auto png = CardRenderer::pngData(StatsEngine::buildStats());
+    const auto png = CardRenderer::pngData(StatsEngine::buildStats(), Accent::current().color, Prefs::cardTexture());
     if (!png) {
         err << "korvel: card render failed\n";
         return 1;
@@ -141,7 +143,7 @@ void drawNotchSceneGeometry(QPainter& p, double sceneW, double sceneH)
     p.fillRect(QRectF(0, 0, sceneW, 24), QColor(30, 30, 30));
     const double w = sceneNotchWidth();
     const QRectF body((kSceneW - w) / 2, 0, w, 46);
-    p.fillPath(NotchShape::path(body, 13, Prefs::notchFlare()), Qt::black);
+    p.fillPath(NotchShape::path(body, kSceneRound, Prefs::notchFlare()), Qt::black);
 }
 
 int writeNotchDebug(const std::string& path, int zoom, std::ostream& out, std::ostream& err)

@@ -3,6 +3,7 @@
 #include "app/ReportFormat.h"
 #include "core/PlainText.h"
 #include "core/StatsBuilder.h"
+#include "core/TimeKit.h"
 
 #include <chrono>
 #include <cstdio>
@@ -23,7 +24,7 @@ struct TimedStats
 TimedStats timedBuild(const std::optional<std::string>& dir)
 {
     const LogLocations where = LogLocations::defaults(dir);
-    const double now = StatsEngine::now();
+    const double now = TimeKit::now();
     StatsBuilder builder;
     const auto before = std::chrono::steady_clock::now();
     Stats stats = builder.build(where, now);

@@ -1,6 +1,7 @@
 #include "app/StatsWorker.h"
 
 #include "core/StatsCache.h"
+#include "core/TimeKit.h"
 
 StatsWorker::StatsWorker()
     : m_builder(StatsBuilder::Options{.watch = true, .saveInterval = kSaveInterval, .releaseAfter = kReleaseAfter})
@@ -9,7 +10,7 @@ StatsWorker::StatsWorker()
 
 RefreshResult StatsWorker::build()
 {
-    const double now = StatsEngine::now();
+    const double now = TimeKit::now();
     Stats stats = m_builder.build(LogLocations::defaults(), now);
     m_latest = stats;
     if (m_saved != m_latest && (now - m_lastSave >= kSaveInterval || now < m_lastSave)) {

@@ -9,6 +9,7 @@
 #include "bench/LogTree.h"
 #include "bench/ResourceUsage.h"
 #include "core/StatsBuilder.h"
+#include "core/TimeKit.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -29,7 +30,7 @@ struct Timed
 Timed timedBuild(StatsBuilder& builder, const LogLocations& where)
 {
     const UsageSample start = UsageSample::now();
-    Stats stats = builder.build(where, StatsEngine::now());
+    Stats stats = builder.build(where, TimeKit::now());
     return {std::move(stats), UsageCost::between(start, UsageSample::now())};
 }
 

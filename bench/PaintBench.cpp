@@ -27,9 +27,10 @@ Stats sampleStats()
 void paintFrames(benchmark::State& state, bool expanded)
 {
     NotchContentView view;
-    view.stats = sampleStats();
     view.resize(expanded ? 482 : 180, expanded ? 330 : 32);
-    view.expanded = expanded;
+    NotchState shown = NotchState::of(sampleStats(), false, OverlayLook::current(), view.state());
+    shown.expanded = expanded;
+    view.setState(std::move(shown));
     QImage frame(view.size(), QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         view.tick();

@@ -15,6 +15,7 @@ public:
     void endArray();
     void key(std::string_view name);
     void value(std::string_view text);
+    /// Without it a literal would pick the bool overload.
     void value(const char* text) { value(std::string_view(text)); }
     void value(int64_t number);
     void value(double number);
@@ -22,9 +23,7 @@ public:
 
     /// False once a value could not be written (a double that is not finite); the text is then unusable.
     bool ok() const { return m_ok; }
-    void reserve(size_t bytes) { m_out.reserve(bytes); }
     std::string take() { return std::move(m_out); }
-    const std::string& text() const { return m_out; }
 
 private:
     void separate();

@@ -7,8 +7,6 @@
 #include "core/TimeKit.h"
 
 #include <algorithm>
-#include <charconv>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -420,34 +418,7 @@ namespace StatsEngine {
 Stats buildStats(const std::optional<std::string>& dir)
 {
     StatsBuilder builder;
-    return builder.build(LogLocations::defaults(dir), now());
-}
-
-int64_t dayNumber(std::string_view key)
-{
-    std::vector<int64_t> parts;
-    size_t start = 0;
-    while (start <= key.size()) {
-        const size_t end = std::min(key.find('-', start), key.size());
-        if (end > start) {
-            std::string_view piece = key.substr(start, end - start);
-            if (!piece.empty() && piece.front() == '+')
-                piece.remove_prefix(1);
-            int64_t value = 0;
-            const auto [ptr, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
-            parts.push_back(ec == std::errc() && ptr == piece.data() + piece.size() && !piece.empty() ? value : 0);
-        }
-        start = end + 1;
-    }
-    if (parts.size() != 3)
-        return 0;
-    return TimeKit::civilDayNumber(parts[0], parts[1], parts[2]).value_or(0);
-}
-
-double now()
-{
-    using namespace std::chrono;
-    return duration<double>(system_clock::now().time_since_epoch()).count();
+    return builder.build(LogLocations::defaults(dir), TimeKit::now());
 }
 
 } // namespace StatsEngine

@@ -112,11 +112,4 @@ namespace StatsEngine {
 /// One build from the default locations (dir replaces the Claude Code projects directory) at the current time.
 Stats buildStats(const std::optional<std::string>& dir = std::nullopt);
 
-/// The day count of a YYYY-MM-DD key read as a UTC date (1970-01-01 is 0; out-of-range months and days roll
-/// over); 0 for a malformed key.
-int64_t dayNumber(std::string_view key);
-
-/// The current time in epoch seconds.
-double now();
-
 } // namespace StatsEngine

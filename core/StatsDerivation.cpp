@@ -2,7 +2,6 @@
 
 #include "core/Pricing.h"
 #include "core/Score.h"
-#include "core/StatsBuilder.h"
 #include "core/TimeKit.h"
 
 #include <algorithm>
@@ -28,7 +27,7 @@ void deriveDays(const FoldSummary& fold, const Today& today, Stats& s)
     }
     // The map is ordered by day, so the week's sums are added in one fixed order.
     for (const auto& [day, bucket] : fold.perDay) {
-        if (!today.inWeek(dayNumber(day)))
+        if (!today.inWeek(TimeKit::dayNumber(day)))
             continue;
         s.weekLinesAdded += bucket.linesAdded;
         s.weekCost += bucket.cost;
@@ -62,7 +61,7 @@ void deriveStreaks(const FoldSummary& fold, const Today& today, Stats& s)
     std::vector<int64_t> numbers;
     numbers.reserve(fold.activeDays.size());
     for (const std::string& key : fold.activeDays)
-        numbers.push_back(dayNumber(key));
+        numbers.push_back(TimeKit::dayNumber(key));
     std::sort(numbers.begin(), numbers.end());
     int64_t run = 0;
     for (size_t i = 0; i < numbers.size(); ++i) {
@@ -98,7 +97,7 @@ Stats deriveStats(const FoldSummary& fold, int64_t logFiles, double now)
 {
     Today today;
     today.key = TimeKit::dateKey(now);
-    today.number = dayNumber(today.key);
+    today.number = TimeKit::dayNumber(today.key);
     Stats s;
     s.logFiles = logFiles;
     s.sessions = logFiles;

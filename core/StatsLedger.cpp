@@ -1,6 +1,6 @@
 #include "core/StatsLedger.h"
 
-#include "core/StatsBuilder.h"
+#include "core/TimeKit.h"
 
 #include <algorithm>
 #include <tuple>
@@ -287,7 +287,7 @@ FoldSummary StatsLedger::summary() const
             continue;
         const size_t begin = s.fileDays.size();
         for (const std::string& day : slot.log.base.activeDays)
-            s.fileDays.push_back(StatsEngine::dayNumber(day));
+            s.fileDays.push_back(TimeKit::dayNumber(day));
         std::sort(s.fileDays.begin() + static_cast<ptrdiff_t>(begin), s.fileDays.end());
         s.fileDayEnds.push_back(static_cast<uint32_t>(s.fileDays.size()));
     }

@@ -1,11 +1,15 @@
 #include "core/TimeKit.h"
 
+#include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
+#include <vector>
 
 namespace TimeKit {
 namespace {
@@ -216,6 +220,33 @@ const LocalClock::Slot& LocalClock::at(double t)
         m_quarter = quarter;
     }
     return m_slot;
+}
+
+int64_t dayNumber(std::string_view key)
+{
+    std::vector<int64_t> parts;
+    size_t start = 0;
+    while (start <= key.size()) {
+        const size_t end = std::min(key.find('-', start), key.size());
+        if (end > start) {
+            std::string_view piece = key.substr(start, end - start);
+            if (!piece.empty() && piece.front() == '+')
+                piece.remove_prefix(1);
+            int64_t value = 0;
+            const auto [ptr, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
+            parts.push_back(ec == std::errc() && ptr == piece.data() + piece.size() && !piece.empty() ? value : 0);
+        }
+        start = end + 1;
+    }
+    if (parts.size() != 3)
+        return 0;
+    return civilDayNumber(parts[0], parts[1], parts[2]).value_or(0);
+}
+
+double now()
+{
+    using namespace std::chrono;
+    return duration<double>(system_clock::now().time_since_epoch()).count();
 }
 
 } // namespace TimeKit

@@ -31,6 +31,13 @@ std::string zoneId();
 /// neighbouring ones. Absent for dates too far out to compute.
 std::optional<int64_t> civilDayNumber(int64_t year, int64_t month, int64_t day);
 
+/// The day count of a YYYY-MM-DD key read as a UTC date (1970-01-01 is 0; out-of-range months and days roll
+/// over); 0 for a malformed key.
+int64_t dayNumber(std::string_view key);
+
+/// The current time in epoch seconds.
+double now();
+
 /// Local day and hour of an epoch time, remembering the last quarter hour asked for: log lines come in time
 /// order, and every time zone in use today changes its offset only on quarter-hour boundaries.
 class LocalClock

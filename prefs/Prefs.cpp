@@ -3,31 +3,80 @@
 #include <QSettings>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <iterator>
+#include <limits>
 
 namespace Prefs {
 namespace {
 
+constexpr const char* kWingLabels[] = {"Lines today", "$ today", "Streak",  "Total lines",
+                                       "Total $",     "Tokens",  "Sessions"};
+constexpr const char* kTextureLabels[] = {"Scanlines", "Solid", "Light streaks"};
+
+constexpr PrefRow countRow(PrefKey key, const char* name)
+{
+    return {.key = key, .name = name, .type = PrefType::Integer};
+}
+
+constexpr PrefRow flagRow(PrefKey key, const char* name, bool fallback = false)
+{
+    return {.key = key, .name = name, .type = PrefType::Bool, .fallback = fallback ? 1.0 : 0.0};
+}
+
+constexpr PrefRow choiceRow(PrefKey key, const char* name, int count, bool clamped,
+                            std::span<const char* const> labels = {})
+{
+    return {.key = key,
+            .name = name,
+            .type = PrefType::Integer,
+            .choices = count,
+            .labels = labels,
+            .clamped = clamped,
+            .shapesOverlay = true};
+}
+
+// A shape figure: never 0, so a stored 0 is a key never set; whole steps of 2 between the bounds.
+constexpr PrefRow shapeRow(PrefKey key, const char* name, double fallback, double max)
+{
+    return {.key = key,
+            .name = name,
+            .type = PrefType::Double,
+            .fallback = fallback,
+            .zeroIsUnset = true,
+            .step = 2,
+            .min = 1,
+            .max = max,
+            .shapesOverlay = true};
+}
+
+// An offset of the notch in pixels, steps of 2 and no bounds.
+constexpr PrefRow offsetRow(PrefKey key, const char* name)
+{
+    return {.key = key, .name = name, .type = PrefType::Integer, .step = 2, .shapesOverlay = true};
+}
+
 // clang-format off
-constexpr PrefSpec kTable[] = {
-    {PrefKey::WingStat,          "korvel.wingStat",          PrefType::Integer},
-    {PrefKey::SpriteKind,        "korvel.spriteKind",        PrefType::Integer},
-    {PrefKey::AccentTheme,       "korvel.accentTheme",       PrefType::Integer},
-    {PrefKey::CardBackground,    "korvel.cardBackground",    PrefType::Integer},
-    {PrefKey::NotchFlare,        "korvel.notchFlare",        PrefType::Double},
-    {PrefKey::NotchRound,        "korvel.notchRound",        PrefType::Double},
-    {PrefKey::NotchWidthOffset,  "korvel.notchWidthOffset",  PrefType::Integer},
-    {PrefKey::NotchHeightOffset, "korvel.notchHeightOffset", PrefType::Integer},
-    {PrefKey::NotchXOffset,      "korvel.notchXOffset",      PrefType::Integer},
-    {PrefKey::NotchHidden,       "korvel.notchHidden",       PrefType::Bool},
-    {PrefKey::StreakProtection,  "korvel.streakProtection",  PrefType::Bool},
-    {PrefKey::LeaderboardOptIn,  "korvel.leaderboardOptIn",  PrefType::Bool},
-    {PrefKey::PrivateMode,       "korvel.privateMode",       PrefType::Bool},
-    {PrefKey::MsLines,           "korvel.msLines",           PrefType::Integer},
-    {PrefKey::MsStreak,          "korvel.msStreak",          PrefType::Integer},
-    {PrefKey::LastSyncDate,      "korvel.lastSyncDate",      PrefType::String},
-    {PrefKey::LastSyncTimestamp, "korvel.lastSyncTimestamp", PrefType::Double},
-    {PrefKey::LastSyncSignature, "korvel.lastSyncSignature", PrefType::String},
+constexpr PrefRow kTable[] = {
+    choiceRow(PrefKey::WingStat,       "korvel.wingStat",       7, false, kWingLabels),
+    choiceRow(PrefKey::SpriteKind,     "korvel.spriteKind",     6, true),
+    choiceRow(PrefKey::AccentTheme,    "korvel.accentTheme",    6, true),
+    choiceRow(PrefKey::CardBackground, "korvel.cardBackground", 3, false, kTextureLabels),
+    shapeRow(PrefKey::NotchFlare,      "korvel.notchFlare",     11, 40),
+    shapeRow(PrefKey::NotchRound,      "korvel.notchRound",     13, 30),
+    offsetRow(PrefKey::NotchWidthOffset,  "korvel.notchWidthOffset"),
+    offsetRow(PrefKey::NotchHeightOffset, "korvel.notchHeightOffset"),
+    offsetRow(PrefKey::NotchXOffset,      "korvel.notchXOffset"),
+    flagRow(PrefKey::NotchHidden,      "korvel.notchHidden"),
+    flagRow(PrefKey::StreakProtection, "korvel.streakProtection", true),
+    flagRow(PrefKey::LeaderboardOptIn, "korvel.leaderboardOptIn", true),
+    flagRow(PrefKey::PrivateMode,      "korvel.privateMode"),
+    countRow(PrefKey::MsLines,       "korvel.msLines"),
+    countRow(PrefKey::MsStreak,      "korvel.msStreak"),
+    {.key = PrefKey::LastSyncDate,      .name = "korvel.lastSyncDate",      .type = PrefType::String},
+    {.key = PrefKey::LastSyncTimestamp, .name = "korvel.lastSyncTimestamp", .type = PrefType::Double},
+    {.key = PrefKey::LastSyncSignature, .name = "korvel.lastSyncSignature", .type = PrefType::String},
+    flagRow(PrefKey::ForgetDeletedLogs, "korvel.forgetDeletedLogs"),
 };
 // clang-format on
 
@@ -38,13 +87,10 @@ constexpr bool tableInKeyOrder()
             return false;
     return true;
 }
-static_assert(tableInKeyOrder(), "spec() indexes the table by key");
-
-constexpr int kLastSprite = 5;
-constexpr int kLastAccent = 5;
+static_assert(tableInKeyOrder(), "row() indexes the table by key");
 
 // One store per thread, kept for the thread's life: opening QSettings costs tens of microseconds (it looks at the
-// file every time), and the overlay reads several preferences in every animation frame. All stores of a process
+// file every time), and every presentation of new figures reads a dozen preferences. All stores of a process
 // share one copy of the file's contents, so a write is seen at once on every thread; the file itself is looked at
 // again at most once a second, for changes made by another process.
 QSettings& store()
@@ -61,12 +107,17 @@ QSettings& store()
 
 QString name(PrefKey key)
 {
-    return QString::fromLatin1(spec(key).name);
+    return QString::fromLatin1(row(key).name);
 }
 
 QVariant value(PrefKey key)
 {
     return store().value(name(key));
+}
+
+void announce(PrefKey key)
+{
+    emit notifier().changed(key);
 }
 
 // Writes go to the file at once; a value that is already stored is not written again (the milestones store the
@@ -79,45 +130,70 @@ void set(PrefKey key, const QVariant& v)
         return;
     settings.setValue(k, v);
     settings.sync();
+    announce(key);
 }
 
-bool flagOrTrue(PrefKey key)
+int64_t saturatingAdd(int64_t value, int64_t delta)
 {
-    return has(key) ? flag(key) : true;
+    if (delta > 0 && value > std::numeric_limits<int64_t>::max() - delta)
+        return std::numeric_limits<int64_t>::max();
+    if (delta < 0 && value < std::numeric_limits<int64_t>::min() - delta)
+        return std::numeric_limits<int64_t>::min();
+    return value + delta;
 }
 
-int clampedIndex(PrefKey key, int last)
+// An enumerated preference as its reader takes it: the last choice stands for every value out of range.
+template <typename Choice> Choice chosen(PrefKey key)
 {
-    return static_cast<int>(std::clamp<int64_t>(integer(key), 0, last));
+    const int64_t index = choiceIndex(key);
+    const int last = row(key).choices - 1;
+    return static_cast<Choice>(index >= 0 && index <= last ? index : last);
 }
 
 } // namespace
 
-std::span<const PrefSpec> table()
+std::span<const PrefRow> table()
 {
     return kTable;
 }
 
-const PrefSpec& spec(PrefKey key)
+const PrefRow& row(PrefKey key)
 {
     return kTable[static_cast<size_t>(key)];
+}
+
+PrefsNotifier& notifier()
+{
+    // Never destroyed: a write from another thread may still announce itself while the process ends.
+    static auto* const instance = new PrefsNotifier;
+    return *instance;
 }
 
 bool has(PrefKey key)
 {
     return store().contains(name(key));
 }
+
 int64_t integer(PrefKey key)
 {
-    return value(key).toLongLong();
+    const QVariant v = value(key);
+    return v.isValid() ? v.toLongLong() : static_cast<int64_t>(row(key).fallback);
 }
+
 double real(PrefKey key)
 {
-    return value(key).toDouble();
+    const PrefRow& r = row(key);
+    const QVariant v = value(key);
+    if (!v.isValid())
+        return r.fallback;
+    const double stored = v.toDouble();
+    return stored == 0 && r.zeroIsUnset ? r.fallback : stored;
 }
+
 bool flag(PrefKey key)
 {
-    return value(key).toBool();
+    const QVariant v = value(key);
+    return v.isValid() ? v.toBool() : row(key).fallback != 0;
 }
 
 std::optional<QString> text(PrefKey key)
@@ -144,6 +220,7 @@ void setText(PrefKey key, const QString& v)
 {
     set(key, v);
 }
+
 void remove(PrefKey key)
 {
     QSettings& settings = store();
@@ -151,50 +228,92 @@ void remove(PrefKey key)
         return;
     settings.remove(name(key));
     settings.sync();
+    announce(key);
 }
 
-int64_t wingStat()
+void step(PrefKey key, int direction)
 {
-    return has(PrefKey::WingStat) ? integer(PrefKey::WingStat) : 0;
+    const PrefRow& r = row(key);
+    const double delta = direction > 0 ? r.step : -r.step;
+    if (r.type == PrefType::Double) {
+        const double next = real(key) + delta;
+        setReal(key, delta > 0 ? std::min(next, r.max) : std::max(next, r.min));
+        return;
+    }
+    const int64_t next = saturatingAdd(integer(key), static_cast<int64_t>(delta));
+    const auto bound = [](double b) { return static_cast<int64_t>(b); };
+    if (delta > 0 && std::isfinite(r.max))
+        setInteger(key, std::min(next, bound(r.max)));
+    else if (delta < 0 && std::isfinite(r.min))
+        setInteger(key, std::max(next, bound(r.min)));
+    else
+        setInteger(key, next);
 }
+
+QString stepperText(PrefKey key)
+{
+    if (row(key).type == PrefType::Integer)
+        return QString::number(integer(key));
+    // Through a double, so any stored value prints without overflow; + 0.0 turns -0 into 0.
+    return QString::number(std::trunc(real(key)) + 0.0, 'f', 0);
+}
+
+int64_t choiceIndex(PrefKey key)
+{
+    const PrefRow& r = row(key);
+    const int64_t stored = integer(key);
+    return r.clamped ? std::clamp<int64_t>(stored, 0, r.choices - 1) : stored;
+}
+
+QStringList labels(PrefKey key)
+{
+    QStringList result;
+    for (const char* label : row(key).labels)
+        result << QString::fromUtf8(label);
+    return result;
+}
+
 bool streakProtection()
 {
-    return flagOrTrue(PrefKey::StreakProtection);
+    return flag(PrefKey::StreakProtection);
 }
 bool leaderboardOptIn()
 {
-    return flagOrTrue(PrefKey::LeaderboardOptIn);
+    return flag(PrefKey::LeaderboardOptIn);
+}
+
+WingFigure wingFigure()
+{
+    return chosen<WingFigure>(PrefKey::WingStat);
+}
+SpriteFigure spriteFigure()
+{
+    return chosen<SpriteFigure>(PrefKey::SpriteKind);
+}
+AccentChoice accentChoice()
+{
+    return chosen<AccentChoice>(PrefKey::AccentTheme);
+}
+
+CardTexture cardTexture()
+{
+    // Every value it does not know draws scanlines, the first choice.
+    const int64_t index = choiceIndex(PrefKey::CardBackground);
+    return index >= 0 && index < row(PrefKey::CardBackground).choices ? static_cast<CardTexture>(index)
+                                                                      : CardTexture::Scanlines;
 }
 
 double notchFlare()
 {
-    const double f = real(PrefKey::NotchFlare);
-    return f == 0 ? 11 : f;
+    return real(PrefKey::NotchFlare);
 }
-
 double collapsedRound()
 {
-    const double r = real(PrefKey::NotchRound);
-    return r == 0 ? 13 : r;
+    return real(PrefKey::NotchRound);
 }
-
 double expandedRound()
 {
-    const double r = real(PrefKey::NotchRound);
-    return r == 0 ? 16 : r + 3;
-}
-
-int spriteKind()
-{
-    return clampedIndex(PrefKey::SpriteKind, kLastSprite);
-}
-int accentTheme()
-{
-    return clampedIndex(PrefKey::AccentTheme, kLastAccent);
-}
-int64_t cardBackground()
-{
-    return integer(PrefKey::CardBackground);
+    return collapsedRound() + 3;
 }
 
 void resetNotchAlignment()
@@ -204,10 +323,11 @@ void resetNotchAlignment()
     setInteger(PrefKey::NotchXOffset, 0);
 }
 
-const QStringList& wingStatLabels()
+void resetShapeAndAlignment()
 {
-    static const QStringList labels{"Lines today", "$ today", "Streak", "Total lines", "Total $", "Tokens", "Sessions"};
-    return labels;
+    remove(PrefKey::NotchFlare);
+    remove(PrefKey::NotchRound);
+    resetNotchAlignment();
 }
 
 } // namespace Prefs

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "prefs/Choices.h"
+
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 
-/// Every preference Korvel keeps, each declared once in the key table of Prefs.cpp.
+/// Every preference Korvel keeps, each described once by its row in the table of Prefs.cpp.
 enum class PrefKey {
     WingStat,
     SpriteKind,
@@ -26,6 +30,7 @@ enum class PrefKey {
     LastSyncDate,
     LastSyncTimestamp,
     LastSyncSignature,
+    ForgetDeletedLogs,
 };
 
 enum class PrefType {
@@ -35,21 +40,53 @@ enum class PrefType {
     String,
 };
 
-/// One row of the key table: the stored name ("korvel." ...) and the type of its accessor.
-struct PrefSpec
+/// One row of the preference table: everything there is to know about one preference.
+struct PrefRow
 {
+    static constexpr double unbounded = std::numeric_limits<double>::infinity();
+
     PrefKey key;
+    /// The stored name, "korvel." and the key.
     const char* name;
     PrefType type;
+    /// What a reader gets while the key is absent (a flag: 0 or 1).
+    double fallback = 0;
+    /// A stored 0 reads as the fallback too: the key was never set to a real value.
+    bool zeroIsUnset = false;
+    /// One press of its stepper; 0 for a preference without one.
+    double step = 0;
+    /// Where its stepper stops.
+    double min = -unbounded;
+    double max = unbounded;
+    /// How many choices an enumerated preference has (0 for the others); their labels, when Prefs holds them.
+    int choices = 0;
+    std::span<const char* const> labels = {};
+    /// An enumerated preference out of range is clamped on read; otherwise its reader picks the last choice.
+    bool clamped = false;
+    /// The overlay shows it: a change redraws the overlay and lays its panel out again.
+    bool shapesOverlay = false;
+};
+
+/// Tells, on the thread that makes the change, which preference a write or removal in this process changed.
+/// Receivers connect with a context object, so that they are called on their own thread.
+class PrefsNotifier : public QObject
+{
+    Q_OBJECT
+
+signals:
+    void changed(PrefKey key);
 };
 
 /// The per-user preference store (QSettings, organisation and application "Korvel"). Every read asks the store:
 /// a change made in this process takes effect at the next read, one made by another process within a second.
-/// Writes reach the file at once. An absent key reads as the zero value.
+/// Writes reach the file at once. An absent key reads as its row's fallback.
 namespace Prefs {
 
-std::span<const PrefSpec> table();
-const PrefSpec& spec(PrefKey key);
+std::span<const PrefRow> table();
+const PrefRow& row(PrefKey key);
+
+/// The one change notification; it never goes away.
+PrefsNotifier& notifier();
 
 bool has(PrefKey key);
 int64_t integer(PrefKey key);
@@ -63,31 +100,36 @@ void setFlag(PrefKey key, bool value);
 void setText(PrefKey key, const QString& value);
 void remove(PrefKey key);
 
-/// The right-wing statistic, 0 when never chosen.
-int64_t wingStat();
+/// One press of the key's stepper up (direction > 0) or down, stopping at the bound in that direction; an integer
+/// never wraps around.
+void step(PrefKey key, int direction);
+/// The stepper's value as it is shown: a whole number (fractions cut off).
+QString stepperText(PrefKey key);
+
+/// The index of an enumerated preference as its popup shows it (clamped where the row says so).
+int64_t choiceIndex(PrefKey key);
+/// The labels of an enumerated preference held here, in index order.
+QStringList labels(PrefKey key);
+
 /// Streak warnings; on unless turned off.
 bool streakProtection();
 /// Leaderboard participation; on unless turned off.
 bool leaderboardOptIn();
 
-/// The notch flare in points: 11 when absent or 0.
-double notchFlare();
-/// Bottom radius of the collapsed outline: 13 when absent or 0.
-double collapsedRound();
-/// Bottom radius of the expanded outline: 16 when absent or 0, else the stored value plus 3.
-double expandedRound();
+WingFigure wingFigure();
+SpriteFigure spriteFigure();
+AccentChoice accentChoice();
+CardTexture cardTexture();
 
-/// Index into the sprite list, clamped to 0-5.
-int spriteKind();
-/// Index into the accent themes, clamped to 0-5.
-int accentTheme();
-/// Card texture: 0 scanlines, 1 solid, 2 light streaks (other values draw scanlines).
-int64_t cardBackground();
+/// The notch flare in points.
+double notchFlare();
+/// Bottom radius of the collapsed outline; the expanded one is 3 larger.
+double collapsedRound();
+double expandedRound();
 
 /// Sets the width, height and x offsets of the notch back to 0.
 void resetNotchAlignment();
-
-/// Labels of the right-wing statistics, in index order.
-const QStringList& wingStatLabels();
+/// Back to the built-in shape and alignment: flare and radius removed, the offsets 0.
+void resetShapeAndAlignment();
 
 } // namespace Prefs

@@ -33,12 +33,7 @@ void recordSync(const Stats& stats, double now)
 
 } // namespace
 
-void maybeSync(const Stats& stats)
-{
-    maybeSync(AuthManager::shared(), SyncThrottle::process(), stats);
-}
-
-void maybeSync(AuthManager& auth, SyncThrottle& throttle, const Stats& stats)
+void maybeSync(AuthManager& auth, std::shared_ptr<SyncThrottle> throttle, const Stats& stats)
 {
     if (!auth.session() || !Prefs::leaderboardOptIn() || Prefs::flag(PrefKey::PrivateMode) || !auth.backend().usable())
         return;
@@ -47,14 +42,9 @@ void maybeSync(AuthManager& auth, SyncThrottle& throttle, const Stats& stats)
         return;
     if (Prefs::text(PrefKey::LastSyncSignature) == signature(stats))
         return;
-    if (!throttle.tryBegin(now, kMinInterval))
+    if (!throttle->tryBegin(now, kMinInterval))
         return;
-    syncNow(auth, stats, [&throttle](const AuthResult&) { throttle.finish(); });
-}
-
-void syncNow(const Stats& stats, std::function<void(const AuthResult&)> completion)
-{
-    syncNow(AuthManager::shared(), stats, std::move(completion));
+    syncNow(auth, stats, [throttle](const AuthResult&) { throttle->finish(); });
 }
 
 void syncNow(AuthManager& auth, const Stats& stats, std::function<void(const AuthResult&)> completion)
@@ -99,11 +89,6 @@ QJsonObject payload(const Stats& stats, const QString& userId, double now)
     };
 }
 
-QJsonObject payload(const Stats& stats, const QString& userId)
-{
-    return payload(stats, userId, static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
-}
-
 QString signature(const Stats& stats)
 {
     QByteArray tokens = JsonText::number(stats.tokensIn + stats.tokensOut);
@@ -135,16 +120,6 @@ void upsert(AuthManager& auth, const QJsonObject& body, const QString& token,
                         JsonText::compact(body)};
     auth.send(std::move(request),
               [token, completion](const HttpAnswer& answer) { completion(BackendAnswer::ofUpsert(answer, {token})); });
-}
-
-void upsert(const QJsonObject& body, const QString& token, std::function<void(const AuthResult&)> completion)
-{
-    upsert(AuthManager::shared(), body, token, std::move(completion));
-}
-
-void dryRunPrint(const Stats& stats, std::ostream& out)
-{
-    dryRunPrint(AuthManager::shared(), stats, out);
 }
 
 void dryRunPrint(const AuthManager& auth, const Stats& stats, std::ostream& out)

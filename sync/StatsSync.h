@@ -6,13 +6,14 @@
 #include <QJsonObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <ostream>
 
 class AuthManager;
 class SyncThrottle;
 
 /// Publishes the user's score row to the leaderboard table "scores" with a PostgREST upsert. Its memory is three
-/// preferences (last sync date, time and signature). Each operation without an AuthManager uses the shared one.
+/// preferences (last sync date, time and signature); the account is the one it is handed.
 namespace StatsSync {
 
 /// The least number of seconds between two automatic syncs.
@@ -22,17 +23,15 @@ constexpr const char* kSignedOutUserId = "00000000-0000-0000-0000-000000000000";
 
 /// After every statistics refresh: syncs only when signed in, opted in, not in private mode, at least 90 seconds
 /// after the last sync (or attempt) and with a changed signature. Returns at once.
-void maybeSync(const Stats& stats);
-void maybeSync(AuthManager& auth, SyncThrottle& throttle, const Stats& stats);
+/// The throttle is held until the sync it lets through has finished.
+void maybeSync(AuthManager& auth, std::shared_ptr<SyncThrottle> throttle, const Stats& stats);
 
 /// Gets a valid token, upserts the row and records the sync; completes with no error on success. Refused without a
 /// request while private mode is on.
-void syncNow(const Stats& stats, std::function<void(const AuthResult&)> completion);
 void syncNow(AuthManager& auth, const Stats& stats, std::function<void(const AuthResult&)> completion);
 
 /// The row: the 14 members, "last_synced" the given time in UTC, whole seconds.
 QJsonObject payload(const Stats& stats, const QString& userId, double now);
-QJsonObject payload(const Stats& stats, const QString& userId);
 
 /// The change detector: lines (added plus removed), tokens (in plus out, written with a fraction), score.
 QString signature(const Stats& stats);
@@ -43,11 +42,9 @@ QString dayKey(double when);
 /// POSTs body to "/rest/v1/scores" as a merging upsert; completes on the HTTP client's thread.
 void upsert(AuthManager& auth, const QJsonObject& body, const QString& token,
             std::function<void(const AuthResult&)> completion);
-void upsert(const QJsonObject& body, const QString& token, std::function<void(const AuthResult&)> completion);
 
 /// Prints the request that a sync would send (URL, headers with placeholders, the row pretty-printed with sorted
 /// keys); sends nothing and applies no gate.
-void dryRunPrint(const Stats& stats, std::ostream& out);
 void dryRunPrint(const AuthManager& auth, const Stats& stats, std::ostream& out);
 
 } // namespace StatsSync

@@ -21,9 +21,3 @@ bool SyncThrottle::inFlight() const
     std::lock_guard lock(m_mutex);
     return m_inFlight;
 }
-
-SyncThrottle& SyncThrottle::process()
-{
-    static SyncThrottle throttle;
-    return throttle;
-}

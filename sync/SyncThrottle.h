@@ -15,9 +15,6 @@ public:
     void finish();
     bool inFlight() const;
 
-    /// The throttle of the process's automatic syncs.
-    static SyncThrottle& process();
-
 private:
     mutable std::mutex m_mutex;
     std::optional<double> m_lastStart;

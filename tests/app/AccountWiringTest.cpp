@@ -38,12 +38,12 @@ protected:
     // Clicks "Sync now" and waits until the window has taken the outcome, which enables the button again.
     QString syncNow()
     {
-        settings->syncNowButton->click();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return settings->syncNowButton->isEnabled(); }, 20000));
-        return settings->accountErrorLabel->text();
+        settings->accountControls().syncNow->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return settings->accountControls().syncNow->isEnabled(); }, 20000));
+        return settings->accountControls().error->text();
     }
 
-    QString status() const { return settings->accountStatusLabel->text(); }
+    QString status() const { return settings->accountControls().status->text(); }
 };
 
 } // namespace
@@ -52,7 +52,7 @@ TEST_F(AccountWiringTest, TheButtonsSignInAndOut)
 {
     open(account(backend));
     EXPECT_EQ(status(), QStringLiteral("Not signed in"));
-    settings->googleButton->click();
+    settings->accountControls().google->click();
     EXPECT_EQ(lastOpened().toString(),
               backend.baseUrl() + QStringLiteral("/auth/v1/authorize?provider=google&redirect_to=korvel://auth"));
     backend.setAuthorizeUser(kAda);
@@ -61,8 +61,8 @@ TEST_F(AccountWiringTest, TheButtonsSignInAndOut)
     // The change notice came from the network thread; the window posted its refresh to this one.
     EXPECT_TRUE(QTest::qWaitFor([&] { return status() == QStringLiteral("Signed in as ada@example.org"); }, 10000))
         << status().toStdString();
-    EXPECT_EQ(settings->lastSyncLabel->text(), QStringLiteral("Not synced yet"));
-    settings->signOutButton->click();
+    EXPECT_EQ(settings->accountControls().lastSync->text(), QStringLiteral("Not synced yet"));
+    settings->accountControls().signOut->click();
     EXPECT_EQ(status(), QStringLiteral("Not signed in"));
     EXPECT_FALSE(store->stored());
 }
@@ -79,10 +79,11 @@ TEST_F(AccountWiringTest, SyncNowSendsTheRowOrShowsEachFailure)
     EXPECT_EQ(syncNow(), QStringLiteral("Sync failed: duplicate key value"));
     backend.script(scores, ScriptedAnswer::of(500));
     EXPECT_EQ(syncNow(), QStringLiteral("Sync failed: Sync failed (500)"));
-    EXPECT_EQ(settings->lastSyncLabel->text(), QStringLiteral("Not synced yet")) << "a failure records nothing";
+    EXPECT_EQ(settings->accountControls().lastSync->text(), QStringLiteral("Not synced yet"))
+        << "a failure records nothing";
 
     EXPECT_EQ(syncNow(), QString());
-    EXPECT_EQ(settings->lastSyncLabel->text(),
+    EXPECT_EQ(settings->accountControls().lastSync->text(),
               QStringLiteral("Last synced ") + QDate::currentDate().toString(Qt::ISODate));
     const QList<RecordedRequest> sent = backend.requestsTo(scores);
     ASSERT_EQ(sent.size(), 3) << "private mode sent nothing";

@@ -58,6 +58,11 @@ protected:
     }
 };
 
+const NotchState& overlay(const AppDelegate& app)
+{
+    return app.notch()->content()->state();
+}
+
 QStringList menuTitles(const QMenu& menu)
 {
     QStringList titles;
@@ -95,54 +100,113 @@ TEST_F(AppDelegateTest, MenuHasItsEntriesInOrderWithCheckMarks)
     const auto actions = app.menu()->actions();
     EXPECT_TRUE(actions[4]->isChecked()) << "streak protection is on by default";
     EXPECT_FALSE(actions[5]->isChecked());
+}
+
+TEST_F(AppDelegateTest, HideNotchStopsTheOverlayUntilShownAgain)
+{
+    AppDelegate app(environment());
+    app.launch();
     EXPECT_TRUE(app.notch()->content()->isAnimating());
     app.toggleHideNotch();
-    EXPECT_TRUE(actions[5]->isChecked());
+    EXPECT_TRUE(app.menu()->actions()[5]->isChecked());
     EXPECT_TRUE(Prefs::flag(PrefKey::NotchHidden));
     EXPECT_FALSE(app.notch()->content()->isAnimating()) << "hidden, it stops";
     app.toggleHideNotch();
     EXPECT_TRUE(app.notch()->content()->isAnimating());
 }
 
-TEST_F(AppDelegateTest, ApplySetsTheHeaderTheOverlayAndTheCardAndCelebratesMilestones)
+TEST_F(AppDelegateTest, ApplyPresentsTheRecord)
 {
     AppDelegate app(environment());
     EXPECT_EQ(app.headerTitle(), QStringLiteral("Korvel"));
-    app.saveCard();
-    EXPECT_TRUE(revealed.empty()) << "nothing to save before the first record";
     app.apply(sample(0, 0, 0));
     EXPECT_EQ(app.headerTitle(), QStringLiteral("0 lines \u00B7 $0.00 \u00B7 0d streak"));
-    NotchContentView* content = app.notch()->content();
-    ASSERT_TRUE(content->stats.has_value());
+    ASSERT_TRUE(overlay(app).stats.has_value());
+    EXPECT_EQ(overlay(app).wingText, QStringLiteral("+0"));
+}
 
+TEST_F(AppDelegateTest, AStreakAtRiskTurnsTheOverlayAmber)
+{
+    AppDelegate app(environment());
     app.apply(sample(10, 1, 3, false));
-    EXPECT_TRUE(content->amber) << "protection on, nothing today, a streak to lose";
+    EXPECT_TRUE(overlay(app).amber) << "protection on, nothing today, a streak to lose";
     app.apply(sample(10, 1, 0, false));
-    EXPECT_FALSE(content->amber);
+    EXPECT_FALSE(overlay(app).amber) << "no streak to lose";
+}
+
+TEST_F(AppDelegateTest, TurningProtectionOffEndsTheWarning)
+{
+    AppDelegate app(environment());
+    app.launch();
     app.apply(sample(10, 1, 3, false));
     app.toggleProtection();
-    EXPECT_FALSE(content->amber) << "protection off";
-    EXPECT_FALSE(content->celebrating);
+    EXPECT_FALSE(overlay(app).amber);
+    EXPECT_FALSE(app.menu()->actions()[4]->isChecked());
+}
+
+TEST_F(AppDelegateTest, APassedMilestoneCelebrates)
+{
+    AppDelegate app(environment());
+    app.apply(sample(10, 1, 3));
+    EXPECT_FALSE(overlay(app).celebrating);
     Prefs::setInteger(PrefKey::MsLines, 99000);
+    app.apply(sample(100500, 0, 0));
+    EXPECT_TRUE(overlay(app).celebrating);
+}
+
+TEST_F(AppDelegateTest, EveryNewRecordGoesToTheSync)
+{
+    AppEnvironment env = environment();
+    std::vector<int64_t> synced;
+    env.sync = [&](const Stats& stats) { synced.push_back(stats.linesAdded); };
+    AppDelegate app(std::move(env));
+    app.apply(sample(10, 1, 3));
+    app.apply(sample(20, 1, 3));
+    EXPECT_EQ(synced, (std::vector<int64_t>{10, 20}));
+}
+
+TEST_F(AppDelegateTest, ClickingTheWingCyclesThroughTheSevenFigures)
+{
+    AppDelegate app(environment());
+    app.launch();
+    app.apply(sample(10, 1, 3));
+    QStringList seen;
+    for (int i = 0; i < 7; ++i) {
+        seen << overlay(app).wingText;
+        app.notch()->content()->onCycle();
+    }
+    EXPECT_EQ(seen.size(), 7);
+    EXPECT_EQ(Prefs::integer(PrefKey::WingStat), 0) << "seven clicks come back to the start";
+    EXPECT_EQ(seen[2], QStringLiteral("3d"));
+}
+
+TEST_F(AppDelegateTest, SaveCardRevealsTheDayFile)
+{
+    AppDelegate app(environment());
+    app.saveCard();
+    EXPECT_TRUE(revealed.empty()) << "nothing to save before the first record";
     Stats dated = sample(100500, 0, 0);
     dated.until = "2026-01-31";
     app.apply(dated);
-    EXPECT_TRUE(content->celebrating);
     app.saveCard();
     const QString card = QString::fromStdString(desktop.path() + "/Desktop/korvel-2026-01-31.png");
     EXPECT_EQ(revealed, std::vector<QString>{card});
     EXPECT_GT(QFileInfo(card).size(), 1000);
+}
 
-    // A desktop folder that cannot be written (a file stands in its place): the failure is said, nothing revealed.
+TEST_F(AppDelegateTest, ACardThatCannotBeSavedIsSaidNotRevealed)
+{
+    AppDelegate app(environment());
+    app.apply(sample(10, 1, 3));
+    // A file stands where the desktop folder should be.
     const std::string desktopFolder = desktop.path() + "/Desktop";
-    std::filesystem::remove_all(desktopFolder);
     std::ofstream(desktopFolder) << "not a folder";
     app.saveCard();
-    EXPECT_EQ(revealed.size(), 1u);
+    EXPECT_TRUE(revealed.empty());
     EXPECT_EQ(app.headerTitle(), QStringLiteral("Couldn't save the card to ") + QString::fromStdString(desktopFolder));
 }
 
-TEST_F(AppDelegateTest, MenuAndConfigureButtonOpenTheSettingsWhoseFlareRelaysOutTheOverlay)
+TEST_F(AppDelegateTest, BothWaysToTheSettingsReadThemAfresh)
 {
     AppEnvironment env = environment();
     std::optional<SignedInUser> user;
@@ -150,35 +214,48 @@ TEST_F(AppDelegateTest, MenuAndConfigureButtonOpenTheSettingsWhoseFlareRelaysOut
     AppDelegate app(std::move(env));
     app.launch();
     SettingsWindowController* settings = app.settings();
-    Prefs::setReal(PrefKey::NotchFlare, 21);
     user = SignedInUser{QStringLiteral("ada@example.com")};
     app.menu()->actions()[6]->trigger();
     EXPECT_TRUE(settings->window()->isVisible());
-    EXPECT_EQ(settings->flareLabel->text(), QStringLiteral("21"));
-    EXPECT_EQ(settings->accountStatusLabel->text(), QStringLiteral("Signed in as ada@example.com"));
+    EXPECT_EQ(settings->accountControls().status->text(), QStringLiteral("Signed in as ada@example.com"));
 
     settings->window()->close();
-    Prefs::setReal(PrefKey::NotchFlare, 25);
+    user.reset();
     app.notch()->content()->configureBtn->click();
     EXPECT_TRUE(settings->window()->isVisible()) << "closing only hid it";
-    EXPECT_EQ(settings->flareLabel->text(), QStringLiteral("25"));
+    EXPECT_EQ(settings->accountControls().status->text(), QStringLiteral("Not signed in"));
     app.apply(sample(10, 1, 1));
     EXPECT_EQ(settings->statsProvider()->linesAdded, 10);
+}
 
-    // Changing the flare in the window re-lays out the overlay at once, collapsed or expanded.
+TEST_F(AppDelegateTest, TheFlareReLaysOutTheCollapsedOverlayAtOnce)
+{
+    AppDelegate app(environment());
+    app.launch();
     NotchController* notch = app.notch();
-    auto* flarePlus = settings->contentView()->findChild<QPushButton*>(QStringLiteral("flarePlus"));
     const int collapsedWidth = notch->panel()->width();
-    flarePlus->click();
+    app.settings()->stepButton(PrefKey::NotchFlare, 1)->click();
     EXPECT_EQ(notch->panel()->width(), collapsedWidth + 4) << "2 more on both sides";
+}
+
+TEST_F(AppDelegateTest, TheFlareReLaysOutTheExpandedOverlayAtOnce)
+{
+    AppDelegate app(environment());
+    app.launch();
+    NotchController* notch = app.notch();
     notch->content()->onExpandChange(true);
-    flarePlus->click();
+    app.settings()->stepButton(PrefKey::NotchFlare, 1)->click();
     EXPECT_FALSE(notch->animating()) << "the resize to the old frame would undo the change";
+    EXPECT_TRUE(overlay(app).expanded);
     EXPECT_EQ(notch->panel()->geometry(), notch->frameFor(true));
-    Prefs::setFlag(PrefKey::NotchHidden, true);
-    flarePlus->click();
-    EXPECT_TRUE(notch->hidden());
-    EXPECT_TRUE(app.menu()->actions()[5]->isChecked());
+}
+
+TEST_F(AppDelegateTest, AnAccentChosenInTheSettingsReachesTheOverlay)
+{
+    AppDelegate app(environment());
+    app.launch();
+    Prefs::setInteger(PrefKey::AccentTheme, static_cast<int>(AccentChoice::Cyan));
+    EXPECT_EQ(overlay(app).look.accent.name, QStringLiteral("Cyan"));
 }
 
 TEST_F(AppDelegateTest, OnlySignInCallbackURLsReachTheHandler)

@@ -25,13 +25,17 @@ protected:
 
 } // namespace
 
-TEST_F(DebugRenderTest, CardAndSpritesAreWrittenAtTheirSizes)
+TEST_F(DebugRenderTest, TheCardIsWrittenAtItsSize)
 {
     const std::string card = home.path() + "/out.png";
     const ProgramResult run = korvel(home, {"--card", card});
     EXPECT_EQ(run.out,
               "wrote " + std::to_string(QFile(QString::fromStdString(card)).size()) + " bytes to " + card + "\n");
     EXPECT_EQ(QImage(QString::fromStdString(card)).size(), QSize(1200, 630));
+}
+
+TEST_F(DebugRenderTest, TheSpritesAreWrittenAtTheirSize)
+{
     const QImage strip = render("--sprites", "wrote sprite filmstrip (6 sprites x 4 frames) to ");
     EXPECT_EQ(strip.size(), QSize(652, 334));
     EXPECT_EQ(QColor(strip.pixel(10 + 158 * 3 + 79, 22 + 54 * 5 + 16)), QColor(Qt::black)) << "the last notch body";
@@ -51,13 +55,17 @@ TEST_F(DebugRenderTest, NotchViewsFollowTheFlarePreference)
     EXPECT_EQ(QColor(corner.pixel(125, 40)), QColor(200, 129, 74));
 }
 
-TEST_F(DebugRenderTest, APictureThatCannotBeWrittenIsAnErrorAndDefaultPathsFollowALastFlag)
+TEST_F(DebugRenderTest, APictureThatCannotBeWrittenIsAnError)
 {
     const std::string path = home.path() + "/missing/card.png";
     const ProgramResult failed = korvel(home, {"--card", path});
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.out, "");
     EXPECT_NE(failed.err.find("korvel: could not write " + path + ": "), std::string::npos) << failed.err;
+}
+
+TEST_F(DebugRenderTest, DefaultPathsFollowALastFlag)
+{
     EXPECT_EQ(korvel(home, {"--stats-dir", "x", "--notchview"}).out,
               "wrote notch silhouette + 4x corner zoom to /tmp/korvel-notchview.png\n");
 }

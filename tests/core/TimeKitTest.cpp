@@ -16,6 +16,15 @@ TEST(TimeKitTest, ParsesInternetDateTimesOnly)
         EXPECT_FALSE(TimeKit::epoch(text).has_value()) << text;
 }
 
+TEST(TimeKitTest, DayNumbersCountFromTheEpochAndRollOver)
+{
+    EXPECT_EQ(TimeKit::dayNumber("1970-01-01"), 0);
+    EXPECT_EQ(TimeKit::dayNumber("2025-03-07"), 20154);
+    EXPECT_EQ(TimeKit::dayNumber("2025-02-30"), TimeKit::dayNumber("2025-03-02"));
+    for (const char* malformed : {"", "2025-03", "2025-03-07-01"})
+        EXPECT_EQ(TimeKit::dayNumber(malformed), 0) << malformed;
+}
+
 TEST(TimeKitTest, DayKeysAndHoursFollowTheLocalZone)
 {
     const double lateEvening = *TimeKit::epoch("2025-01-01T23:30:00Z");

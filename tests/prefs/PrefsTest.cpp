@@ -2,7 +2,9 @@
 
 #include "tests/support/PrefsGuard.h"
 
+#include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <limits>
 #include <set>
 
 namespace {
@@ -15,16 +17,19 @@ protected:
 
 } // namespace
 
-TEST_F(PrefsTest, EveryKeyHasItsOwnNameAndValuesComeBackAsWritten)
+TEST_F(PrefsTest, EveryKeyHasItsOwnName)
 {
     std::set<std::string> names;
-    for (const PrefSpec& spec : Prefs::table()) {
-        EXPECT_EQ(std::string(spec.name).rfind("korvel.", 0), 0u) << spec.name;
-        EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
-        EXPECT_EQ(&Prefs::spec(spec.key), &spec);
+    for (const PrefRow& row : Prefs::table()) {
+        EXPECT_EQ(std::string(row.name).rfind("korvel.", 0), 0u) << row.name;
+        EXPECT_TRUE(names.insert(row.name).second) << row.name;
+        EXPECT_EQ(&Prefs::row(row.key), &row);
     }
-    EXPECT_FALSE(Prefs::has(PrefKey::MsLines));
+}
 
+TEST_F(PrefsTest, ValuesComeBackAsWritten)
+{
+    EXPECT_FALSE(Prefs::has(PrefKey::MsLines));
     Prefs::setInteger(PrefKey::MsLines, 123456789012LL);
     Prefs::setReal(PrefKey::LastSyncTimestamp, 1765000000.25);
     Prefs::setText(PrefKey::LastSyncSignature, QStringLiteral("abc"));
@@ -35,26 +40,64 @@ TEST_F(PrefsTest, EveryKeyHasItsOwnNameAndValuesComeBackAsWritten)
     EXPECT_FALSE(Prefs::has(PrefKey::MsLines));
 }
 
-TEST_F(PrefsTest, ReadersKeepTheirDefaultsClampAndTreatAZeroShapeAsAbsent)
+TEST_F(PrefsTest, FlagsOnByDefaultStayOffOnceTurnedOff)
 {
     EXPECT_TRUE(Prefs::streakProtection());
     EXPECT_TRUE(Prefs::leaderboardOptIn());
     Prefs::setFlag(PrefKey::LeaderboardOptIn, false);
     EXPECT_FALSE(Prefs::leaderboardOptIn());
+}
 
-    EXPECT_EQ(Prefs::expandedRound(), 16);
+TEST_F(PrefsTest, AStoredZeroShapeReadsAsNeverSet)
+{
     Prefs::setReal(PrefKey::NotchFlare, 0.0);
-    EXPECT_EQ(Prefs::notchFlare(), 11);
-    Prefs::setReal(PrefKey::NotchFlare, 20);
+    EXPECT_EQ(Prefs::notchFlare(), Prefs::row(PrefKey::NotchFlare).fallback);
     Prefs::setReal(PrefKey::NotchRound, 9);
-    EXPECT_EQ(Prefs::notchFlare(), 20);
-    EXPECT_EQ(Prefs::collapsedRound(), 9);
-    EXPECT_EQ(Prefs::expandedRound(), 12);
+    EXPECT_EQ(Prefs::expandedRound(), 12) << "the expanded outline is 3 rounder";
+}
 
+TEST_F(PrefsTest, EnumeratedChoicesAreClampedOrFallBackToTheLast)
+{
     Prefs::setInteger(PrefKey::AccentTheme, -3);
     Prefs::setInteger(PrefKey::SpriteKind, 7);
-    EXPECT_EQ(Prefs::accentTheme(), 0);
-    EXPECT_EQ(Prefs::spriteKind(), 5);
+    Prefs::setInteger(PrefKey::WingStat, -1);
+    EXPECT_EQ(Prefs::accentChoice(), AccentChoice::Cobalt);
+    EXPECT_EQ(Prefs::spriteFigure(), SpriteFigure::Anchor);
+    EXPECT_EQ(Prefs::wingFigure(), WingFigure::Sessions);
+    EXPECT_EQ(Prefs::choiceIndex(PrefKey::WingStat), -1) << "the popup shows what is stored";
+}
+
+TEST_F(PrefsTest, StepsStopAtTheBoundInTheirDirection)
+{
+    Prefs::step(PrefKey::NotchFlare, 1);
+    EXPECT_EQ(Prefs::real(PrefKey::NotchFlare), 13) << "the first step starts from the default";
+    Prefs::setReal(PrefKey::NotchFlare, 39);
+    Prefs::step(PrefKey::NotchFlare, 1);
+    EXPECT_EQ(Prefs::real(PrefKey::NotchFlare), 40);
+    Prefs::setReal(PrefKey::NotchFlare, -5);
+    Prefs::step(PrefKey::NotchFlare, 1);
+    EXPECT_EQ(Prefs::real(PrefKey::NotchFlare), -3) << "stepping up never lifts a value to the lower bound";
+    Prefs::setReal(PrefKey::NotchRound, 2);
+    Prefs::step(PrefKey::NotchRound, -1);
+    EXPECT_EQ(Prefs::stepperText(PrefKey::NotchRound), QStringLiteral("1"));
+}
+
+TEST_F(PrefsTest, IntegerStepsSaturateInsteadOfWrapping)
+{
+    Prefs::setInteger(PrefKey::NotchWidthOffset, std::numeric_limits<int64_t>::max() - 1);
+    Prefs::step(PrefKey::NotchWidthOffset, 1);
+    EXPECT_EQ(Prefs::integer(PrefKey::NotchWidthOffset), std::numeric_limits<int64_t>::max());
+    Prefs::setInteger(PrefKey::NotchXOffset, 0);
+    Prefs::step(PrefKey::NotchXOffset, -1);
+    EXPECT_EQ(Prefs::stepperText(PrefKey::NotchXOffset), QStringLiteral("-2"));
+}
+
+TEST_F(PrefsTest, ShapeStepperTextCutsFractions)
+{
+    Prefs::setReal(PrefKey::NotchRound, 17.9);
+    EXPECT_EQ(Prefs::stepperText(PrefKey::NotchRound), QStringLiteral("17"));
+    Prefs::setReal(PrefKey::NotchFlare, -0.5);
+    EXPECT_EQ(Prefs::stepperText(PrefKey::NotchFlare), QStringLiteral("0"));
 }
 
 TEST_F(PrefsTest, ResetAlignmentZeroesTheOffsetsOnly)
@@ -66,4 +109,15 @@ TEST_F(PrefsTest, ResetAlignmentZeroesTheOffsetsOnly)
     EXPECT_EQ(Prefs::integer(PrefKey::NotchWidthOffset), 0);
     EXPECT_EQ(Prefs::integer(PrefKey::NotchXOffset), 0);
     EXPECT_EQ(Prefs::notchFlare(), 15);
+}
+
+TEST_F(PrefsTest, OnlyRealChangesAreAnnounced)
+{
+    QSignalSpy spy(&Prefs::notifier(), &PrefsNotifier::changed);
+    Prefs::setInteger(PrefKey::MsLines, 5);
+    Prefs::setInteger(PrefKey::MsLines, 5);
+    Prefs::remove(PrefKey::MsStreak);
+    Prefs::remove(PrefKey::MsLines);
+    ASSERT_EQ(spy.size(), 2);
+    EXPECT_EQ(spy[0][0].value<PrefKey>(), PrefKey::MsLines);
 }

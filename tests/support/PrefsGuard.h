@@ -14,7 +14,7 @@ public:
 private:
     static void clear()
     {
-        for (const PrefSpec& spec : Prefs::table())
-            Prefs::remove(spec.key);
+        for (const PrefRow& row : Prefs::table())
+            Prefs::remove(row.key);
     }
 };

@@ -10,13 +10,13 @@ namespace {
 class StatsSyncTest : public AccountFixture
 {
 protected:
-    SyncThrottle throttle;
+    std::shared_ptr<SyncThrottle> throttle = std::make_shared<SyncThrottle>();
 
     // Runs the automatic path, waits until what it started has finished, and counts the upserts so far.
     qsizetype maybeSync(AuthManager& auth, const Stats& stats)
     {
         StatsSync::maybeSync(auth, throttle, stats);
-        EXPECT_TRUE(waitUntil([&] { return !throttle.inFlight(); }));
+        EXPECT_TRUE(waitUntil([&] { return !throttle->inFlight(); }));
         return backend.requestsTo("POST /rest/v1/scores").size();
     }
 

@@ -1,11 +1,9 @@
 #include "ui/card/CardRenderer.h"
 
-#include "prefs/Prefs.h"
-#include "ui/look/Accent.h"
 #include "ui/look/Fmt.h"
 #include "ui/look/Font.h"
+#include "ui/look/PixelIcon.h"
 #include "ui/look/Theme.h"
-#include "ui/notch/PixelIcon.h"
 
 #include <QBuffer>
 #include <QFontMetricsF>
@@ -22,9 +20,6 @@ namespace {
 constexpr double kLeft = 60;
 constexpr double kRight = W - 60;
 constexpr double kContentWidth = kRight - kLeft;
-
-constexpr int kTextureSolid = 1;
-constexpr int kTextureStreaks = 2;
 
 /// One of the three small statistic boxes under the hero block.
 struct Cell
@@ -84,16 +79,17 @@ void drawScanlines(QPainter& p)
         p.fillRect(QRectF(0, y, W, 2), shade);
 }
 
-void drawTexture(QPainter& p)
+void drawTexture(QPainter& p, CardTexture texture)
 {
-    switch (Prefs::cardBackground()) {
-    case kTextureSolid:
+    switch (texture) {
+    case CardTexture::Solid:
         return;
-    case kTextureStreaks:
+    case CardTexture::LightStreaks:
         drawStreaks(p);
         return;
-    default:
+    case CardTexture::Scanlines:
         drawScanlines(p);
+        return;
     }
 }
 
@@ -203,15 +199,14 @@ QColor muted()
     return Theme::muted();
 }
 
-void draw(QPainter& p, const Stats& stats)
+void draw(QPainter& p, const Stats& stats, const QColor& highlight, CardTexture texture)
 {
-    const QColor highlight = Accent::current().color;
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.fillRect(QRectF(0, 0, W, H), Theme::bg());
     drawGlow(p, highlight);
-    drawTexture(p);
+    drawTexture(p, texture);
     pixelPanel(p, QRectF(20, 20, W - 40, H - 40), QColor(11, 13, 18), QColor(32, 35, 46), 26);
     drawBrand(p, highlight);
     drawPeriodAndBadges(p, stats, highlight);
@@ -221,7 +216,7 @@ void draw(QPainter& p, const Stats& stats)
     p.restore();
 }
 
-QImage image(const Stats& stats)
+QImage image(const Stats& stats, const QColor& accent, CardTexture texture)
 {
     QImage card(W, H, QImage::Format_ARGB32_Premultiplied);
     if (card.isNull())
@@ -230,14 +225,14 @@ QImage image(const Stats& stats)
     card.setDevicePixelRatio(1);
     card.fill(Qt::transparent);
     QPainter painter(&card);
-    draw(painter, stats);
+    draw(painter, stats, accent, texture);
     painter.end();
     return card;
 }
 
-std::optional<QByteArray> pngData(const Stats& stats)
+std::optional<QByteArray> pngData(const Stats& stats, const QColor& accent, CardTexture texture)
 {
-    const QImage card = image(stats);
+    const QImage card = image(stats, accent, texture);
     if (card.isNull())
         return std::nullopt;
     QByteArray bytes;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Stats.h"
+#include "prefs/Choices.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -12,7 +13,8 @@
 
 class QPainter;
 
-/// The shareable all-time statistics card, 1200 x 630 pixels, in the pixel style of the notch.
+/// The shareable all-time statistics card, 1200 x 630 pixels, in the pixel style of the notch, highlighted in the
+/// accent colour it is given over the texture it is given.
 namespace CardRenderer {
 
 constexpr int W = 1200;
@@ -29,13 +31,13 @@ QColor fg();
 QColor muted();
 
 /// Paints the whole card into a W x H area whose origin is the painter's top-left.
-void draw(QPainter& p, const Stats& stats);
+void draw(QPainter& p, const Stats& stats, const QColor& accent, CardTexture texture);
 
 /// The card as a W x H ARGB32 premultiplied image at device pixel ratio 1, whatever the screen's scale.
-QImage image(const Stats& stats);
+QImage image(const Stats& stats, const QColor& accent, CardTexture texture);
 
 /// The card encoded as PNG; absent when the image cannot be created or encoded.
-std::optional<QByteArray> pngData(const Stats& stats);
+std::optional<QByteArray> pngData(const Stats& stats, const QColor& accent, CardTexture texture);
 
 /// Draws s with its baseline at `baseline`, anchored at x by align (AlignLeft, AlignCenter, AlignRight);
 /// returns the width of the string.

@@ -20,9 +20,14 @@ const std::vector<AccentTheme>& all()
     return themes;
 }
 
+const AccentTheme& of(AccentChoice choice)
+{
+    return all()[static_cast<size_t>(choice)];
+}
+
 const AccentTheme& current()
 {
-    return all()[static_cast<size_t>(Prefs::accentTheme())];
+    return of(Prefs::accentChoice());
 }
 
 } // namespace Accent

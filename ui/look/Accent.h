@@ -1,5 +1,7 @@
 #pragma once
 
+#include "prefs/Choices.h"
+
 #include <QColor>
 #include <QString>
 #include <vector>
@@ -10,6 +12,8 @@ struct AccentTheme
     QString name;
     QColor color;
     QColor dark;
+
+    bool operator==(const AccentTheme&) const = default;
 
     /// The main colour darkened for secondary pixels: red and green at 45 %, blue at 50 %.
     QColor dim() const;
@@ -22,5 +26,8 @@ const std::vector<AccentTheme>& all();
 
 /// The theme chosen in the preferences, clamped into range.
 const AccentTheme& current();
+
+/// The theme of a choice.
+const AccentTheme& of(AccentChoice choice);
 
 } // namespace Accent

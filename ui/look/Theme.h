@@ -25,9 +25,5 @@ inline QColor blue()
 {
     return QColor(61, 123, 240);
 }
-inline QColor blueDark()
-{
-    return QColor(47, 95, 208);
-}
 
 } // namespace Theme

@@ -1,9 +1,6 @@
 #include "ui/notch/NotchContentView.h"
 
-#include "prefs/Prefs.h"
 #include "ui/card/CardRenderer.h"
-#include "ui/look/Accent.h"
-#include "ui/look/Fmt.h"
 #include "ui/look/Font.h"
 #include "ui/look/Theme.h"
 #include "ui/notch/CardPreview.h"
@@ -19,6 +16,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -38,12 +36,6 @@ constexpr double kButtonRowGap = 10;
 constexpr double kButtonHeight = 30;
 constexpr double kLabelOffset = 38;
 constexpr double kLabelHeight = 16;
-
-QRectF notchBody(const QRectF& bounds)
-{
-    const double flare = Prefs::notchFlare();
-    return bounds.adjusted(flare, 0, -flare, 0);
-}
 
 void call(const std::function<void()>& callback)
 {
@@ -76,37 +68,16 @@ NotchContentView::NotchContentView(QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
     resize(158, collapsedH);
     cardView->hide();
-    restyleButtons();
     connectButtons();
     setupTimers();
     startAnimating();
 }
 
-QString NotchContentView::wingValue(const Stats& stats)
-{
-    switch (Prefs::wingStat()) {
-    case 0:
-        return QStringLiteral("+") + Fmt::num(static_cast<double>(stats.todayLinesAdded));
-    case 1:
-        return Fmt::money(stats.todayCost);
-    case 2:
-        return QString::number(std::max<int64_t>(stats.streakCurrent, 0)) + QStringLiteral("d");
-    case 3:
-        return Fmt::num(static_cast<double>(stats.linesAdded + stats.linesRemoved));
-    case 4:
-        return Fmt::money(stats.cost);
-    case 5:
-        return Fmt::num(stats.tokensIn + stats.tokensOut);
-    default:
-        return Fmt::num(static_cast<double>(stats.sessions));
-    }
-}
-
 double NotchContentView::rightStatWidth() const
 {
-    if (!stats)
+    if (!m_state.stats)
         return 0;
-    return std::ceil(QFontMetricsF(Font::pixel(kWingFontSize)).horizontalAdvance(wingValue(*stats)));
+    return std::ceil(QFontMetricsF(Font::pixel(kWingFontSize)).horizontalAdvance(m_state.wingText));
 }
 
 double NotchContentView::rightWingWidth() const
@@ -116,7 +87,7 @@ double NotchContentView::rightWingWidth() const
 
 QRectF NotchContentView::rightWingRect() const
 {
-    const QRectF body = notchBody(QRectF(rect()));
+    const QRectF body = notchBody();
     const double width = rightWingWidth();
     return QRectF(body.right() - width, 0, width, stripH);
 }
@@ -136,7 +107,7 @@ void NotchContentView::paintContent(QPainter& p) const
 
 QRect NotchContentView::spriteRect() const
 {
-    const double boxLeft = notchBody(QRectF(rect())).left() + kSpriteBoxInset;
+    const double boxLeft = notchBody().left() + kSpriteBoxInset;
     return QRectF(boxLeft, 0, kSpriteBoxWidth, stripH).toAlignedRect();
 }
 
@@ -149,32 +120,25 @@ QImage NotchContentView::renderImage() const
     return image;
 }
 
-void NotchContentView::setExpanded(bool expand)
+void NotchContentView::setState(NotchState state)
 {
-    expanded = expand;
-    cardView->setVisible(expand);
-    for (QPushButton* button : {downloadBtn, copyBtn, refreshBtn, configureBtn})
-        button->setVisible(expand);
-    restyleButtons();
-    if (expand && stats) {
+    const NotchState before = std::exchange(m_state, std::move(state));
+    if (before.look.accent != m_state.look.accent)
+        restyleButtons();
+    if (before.expanded != m_state.expanded)
+        applyExpanded();
+    else if (m_state.expanded && m_state.stats &&
+             (before.stats != m_state.stats || before.look.accent != m_state.look.accent ||
+              before.look.texture != m_state.look.texture))
         renderCard();
-        showProtectLabel();
-    } else {
-        protectLabel->hide();
-    }
-    layoutExpanded();
+    if (before.look.flare != m_state.look.flare)
+        layoutExpanded();
     update();
-}
-
-void NotchContentView::refreshCard()
-{
-    if (expanded && stats)
-        renderCard();
 }
 
 NotchContentView::ExpandedLayout NotchContentView::expandedLayout() const
 {
-    const QRectF body = notchBody(QRectF(rect()));
+    const QRectF body = notchBody();
     const double x = body.left() + kCardMargin;
     const double w = body.width() - 2 * kCardMargin;
     ExpandedLayout layout;
@@ -204,11 +168,11 @@ bool NotchContentView::isAnimating() const
 
 void NotchContentView::tick()
 {
-    animFrame = (animFrame + 1) % kAnimationSteps;
-    if (celebrating) {
-        --celebrateFrames;
-        if (celebrateFrames < 1)
-            celebrating = false;
+    m_state.animFrame = (m_state.animFrame + 1) % kAnimationSteps;
+    if (m_state.celebrating) {
+        --m_state.celebrateFrames;
+        if (m_state.celebrateFrames < 1)
+            m_state.celebrating = false;
     }
     // Five times a second for as long as the overlay is shown: only the sprite's few pixels go to the screen.
     update(spriteRect());
@@ -250,7 +214,7 @@ void NotchContentView::leaveEvent(QEvent*)
 void NotchContentView::mousePressEvent(QMouseEvent* event)
 {
     // Expanded, the buttons take the clicks; a right-click arrives as a context-menu event.
-    if (expanded || event->button() != Qt::LeftButton)
+    if (m_state.expanded || event->button() != Qt::LeftButton)
         return;
     if (rightWingRect().contains(event->position()))
         call(onCycle);
@@ -312,32 +276,46 @@ void NotchContentView::connectButtons()
     });
 }
 
-// The buttons follow the accent, which may have changed since the last expansion.
+void NotchContentView::applyExpanded()
+{
+    const bool expand = m_state.expanded;
+    cardView->setVisible(expand);
+    for (QPushButton* button : {downloadBtn, copyBtn, refreshBtn, configureBtn})
+        button->setVisible(expand);
+    if (expand && m_state.stats) {
+        renderCard();
+        showProtectLabel();
+    } else {
+        protectLabel->hide();
+    }
+    layoutExpanded();
+}
+
 void NotchContentView::restyleButtons()
 {
     const QString sheet =
         QStringLiteral("QPushButton { background-color: #14161D; border: none; border-radius: 6px; color: %1; }")
-            .arg(Accent::current().color.name());
+            .arg(m_state.look.accent.color.name());
     for (QPushButton* button : {downloadBtn, copyBtn, refreshBtn, configureBtn})
         button->setStyleSheet(sheet);
 }
 
 void NotchContentView::renderCard()
 {
-    cardView->setImage(CardRenderer::image(*stats));
+    cardView->setImage(CardRenderer::image(*m_state.stats, m_state.look.accent.color, m_state.look.texture));
 }
 
 void NotchContentView::showProtectLabel()
 {
-    protectLabel->setVisible(amber);
-    if (amber)
-        protectLabel->setText(
-            QStringLiteral("protect your %1d streak \u2014 you haven't shipped today").arg(stats->streakCurrent));
+    protectLabel->setVisible(m_state.amber);
+    if (m_state.amber)
+        protectLabel->setText(QStringLiteral("protect your %1d streak \u2014 you haven't shipped today")
+                                  .arg(m_state.stats->streakCurrent));
 }
 
 void NotchContentView::layoutExpanded()
 {
-    if (!expanded)
+    if (!m_state.expanded)
         return;
     const ExpandedLayout layout = expandedLayout();
     cardView->setGeometry(layout.card.toRect());
@@ -347,32 +325,40 @@ void NotchContentView::layoutExpanded()
     protectLabel->setGeometry(layout.label.toRect());
 }
 
+QRectF NotchContentView::notchBody() const
+{
+    const double flare = m_state.look.flare;
+    return QRectF(rect()).adjusted(flare, 0, -flare, 0);
+}
+
 const SpriteDef& NotchContentView::shownSprite() const
 {
     const auto& sprites = Sprites::all();
-    if (debugSpriteOverride && *debugSpriteOverride >= 0 && *debugSpriteOverride < static_cast<int>(sprites.size()))
-        return sprites[static_cast<size_t>(*debugSpriteOverride)];
-    return Sprites::current();
+    const std::optional<int> forced = m_state.debugSpriteOverride;
+    if (forced && *forced >= 0 && *forced < static_cast<int>(sprites.size()))
+        return sprites[static_cast<size_t>(*forced)];
+    return Sprites::of(m_state.look.sprite);
 }
 
 QColor NotchContentView::spriteMainColor() const
 {
-    if (celebrating)
+    if (m_state.celebrating)
         return celebrationWhite();
-    return amber ? Theme::amber() : Accent::current().color;
+    return m_state.amber ? Theme::amber() : m_state.look.accent.color;
 }
 
 QColor NotchContentView::spriteAccentColor() const
 {
-    if (celebrating)
-        return amber ? Theme::amber() : Accent::current().color;
-    return amber ? amberShade() : Accent::current().dim();
+    if (m_state.celebrating)
+        return m_state.amber ? Theme::amber() : m_state.look.accent.color;
+    return m_state.amber ? amberShade() : m_state.look.accent.dim();
 }
 
 void NotchContentView::paintOutline(QPainter& p) const
 {
-    const double radius = expanded ? Prefs::expandedRound() : Prefs::collapsedRound();
-    const QPainterPath outline = NotchShape::path(QRectF(rect()), radius, Prefs::notchFlare());
+    const bool expanded = m_state.expanded;
+    const double radius = expanded ? m_state.look.expandedRound : m_state.look.collapsedRound;
+    const QPainterPath outline = NotchShape::path(QRectF(rect()), radius, m_state.look.flare);
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.fillPath(outline, Qt::black);
@@ -384,17 +370,17 @@ void NotchContentView::paintOutline(QPainter& p) const
 void NotchContentView::paintSprite(QPainter& p) const
 {
     const SpriteDef& sprite = shownSprite();
-    const double boxLeft = notchBody(QRectF(rect())).left() + kSpriteBoxInset;
+    const double boxLeft = notchBody().left() + kSpriteBoxInset;
     const QPointF origin(boxLeft + (kSpriteBoxWidth - sprite.cols * kSpriteCell) / 2,
                          (stripH - sprite.rows * kSpriteCell) / 2);
-    drawSprite(p, sprite, animFrame, origin, kSpriteCell, spriteMainColor(), spriteAccentColor());
+    drawSprite(p, sprite, m_state.animFrame, origin, kSpriteCell, spriteMainColor(), spriteAccentColor());
 }
 
 void NotchContentView::paintWingValue(QPainter& p) const
 {
-    if (!stats)
+    if (!m_state.stats)
         return;
-    const QString text = wingValue(*stats);
+    const QString& text = m_state.wingText;
     const QFont font = Font::pixel(kWingFontSize);
     const QFontMetricsF metrics(font);
     const double textHeight = metrics.ascent() + metrics.descent();
@@ -402,7 +388,7 @@ void NotchContentView::paintWingValue(QPainter& p) const
                            (stripH - textHeight) / 2 + metrics.ascent());
     p.save();
     p.setFont(font);
-    p.setPen(amber ? Theme::amber() : Accent::current().color);
+    p.setPen(m_state.amber ? Theme::amber() : m_state.look.accent.color);
     p.drawText(baseline, text);
     p.restore();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Stats.h"
+#include "ui/notch/NotchState.h"
 
 #include <QColor>
 #include <QImage>
@@ -20,8 +20,8 @@ class QPushButton;
 struct SpriteDef;
 
 /// The view inside the notch panel: the black notch outline, an animated sprite in the left wing and one statistic in
-/// the right wing; expanded, also the share-card preview, four buttons and the streak warning. It only displays what
-/// it is given: its owner pushes the statistics and states in, and every action goes back through the callbacks.
+/// the right wing; expanded, also the share-card preview, four buttons and the streak warning. It paints only from the
+/// state it is handed (its own timers move the animation on), and every action goes back through the callbacks.
 class NotchContentView : public QWidget
 {
     Q_OBJECT
@@ -52,20 +52,8 @@ public:
     /// A right-click anywhere on the view, at the pointer's global position.
     std::function<void(QPoint globalPos)> onContextMenu;
 
-    double stripH = 32;
-    /// Width reserved for the left wing; the sprite is placed by its own box and does not read it.
-    double leftWingW = 60;
-    /// Written by setExpanded; the drawing reads it.
-    bool expanded = false;
-    std::optional<Stats> stats;
-    /// Streak at risk: the number and sprite turn amber.
-    bool amber = false;
-    /// Animation counter, 0-11; the sprite shows animFrame modulo its frame count.
-    int animFrame = 0;
-    bool celebrating = false;
-    int celebrateFrames = 0;
-    /// Forces a sprite index (debug renders); ignored when outside the sprite list.
-    std::optional<int> debugSpriteOverride;
+    /// Height of the strip that holds the wings, in either state.
+    static constexpr double stripH = 32;
 
     CardPreview* const cardView;
     QPushButton* const downloadBtn;
@@ -75,8 +63,6 @@ public:
     /// The streak warning under the buttons.
     QLabel* const protectLabel;
 
-    /// The text of the right wing for the statistic chosen in the preferences.
-    static QString wingValue(const Stats& stats);
     /// Width of the right-wing text rounded up to a whole pixel; 0 without statistics.
     double rightStatWidth() const;
     /// The right end of the notch body, at least 66 wide, as tall as the strip.
@@ -93,10 +79,10 @@ public:
     /// The view drawn into a transparent image of its size.
     QImage renderImage() const;
 
-    /// Shows or hides the card, the buttons and the warning; the card is rendered again on every expansion.
-    void setExpanded(bool expand);
-    /// Renders the card again from the current statistics; only while expanded.
-    void refreshCard();
+    /// Everything the view draws. Expanding shows the card (rendered again), the buttons and the warning; new
+    /// figures or a new look while expanded render the card again, and the warning waits for the next expansion.
+    void setState(NotchState state);
+    const NotchState& state() const { return m_state; }
     ExpandedLayout expandedLayout() const;
 
     /// Starts the 0.18 s sprite timer.
@@ -124,10 +110,12 @@ private:
     void connectButtons();
     void setupTimers();
     void requestExpanded(bool expand);
+    void applyExpanded();
     void restyleButtons();
     void renderCard();
     void showProtectLabel();
     void layoutExpanded();
+    QRectF notchBody() const;
     const SpriteDef& shownSprite() const;
     QColor spriteMainColor() const;
     QColor spriteAccentColor() const;
@@ -135,6 +123,7 @@ private:
     void paintSprite(QPainter& p) const;
     void paintWingValue(QPainter& p) const;
 
+    NotchState m_state;
     QTimer m_barTimer;
     QTimer m_collapseWork;
 };

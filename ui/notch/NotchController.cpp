@@ -11,23 +11,13 @@
 
 namespace {
 
-// 55 points of wing on either side of the camera housing.
-constexpr double kHousingWings = 110;
 constexpr double kMinCollapsedHeight = 20;
 constexpr int kAnimationMs = 260;
+// Twelve animation steps, one sprite cycle: about 2.2 seconds.
+constexpr int kCelebrationSteps = 12;
 // However the shape offsets are set, this much of the overlay stays on the screen, where it can be found and hovered.
 constexpr double kMinOnScreenWidth = 40;
 constexpr double kMinOnScreenHeight = 16;
-
-const ScreenGeometry* chooseScreen(const std::vector<ScreenGeometry>& screens)
-{
-    const auto withHousing =
-        std::find_if(screens.begin(), screens.end(), [](const ScreenGeometry& s) { return s.safeAreaTop > 0; });
-    if (withHousing != screens.end())
-        return &*withHousing;
-    // The list starts with the primary screen, which stands in for the main one.
-    return screens.empty() ? nullptr : &screens.front();
-}
 
 QEasingCurve easeOut()
 {
@@ -56,6 +46,7 @@ NotchController::NotchController(std::function<std::vector<ScreenGeometry>()> sc
     : m_screens(std::move(screens)), m_panel(std::make_unique<NotchPanel>())
 {
     content()->onExpandChange = [this](bool expand) { changeExpanded(expand); };
+    present(std::nullopt, false);
     computeGeometry();
     m_panel->setGeometry(frameFor(false));
 }
@@ -83,34 +74,40 @@ bool NotchController::animating() const
     return m_animation && m_animation->state() == QAbstractAnimation::Running;
 }
 
+void NotchController::present(const std::optional<Stats>& stats, bool amber)
+{
+    NotchContentView* view = content();
+    view->setState(NotchState::of(stats, amber, OverlayLook::current(), view->state()));
+    computeGeometry();
+    if (!view->state().expanded)
+        m_panel->setGeometry(frameFor(false));
+}
+
+void NotchController::celebrate()
+{
+    NotchState state = content()->state();
+    state.celebrating = true;
+    state.celebrateFrames = kCelebrationSteps;
+    content()->setState(std::move(state));
+}
+
 void NotchController::computeGeometry()
 {
+    // The list starts with the primary screen, which stands in for the main one.
     const std::vector<ScreenGeometry> screens = m_screens();
-    const ScreenGeometry* screen = chooseScreen(screens);
-    if (!screen)
-        return;
-    m_screenTop = screen->frame.top();
-    m_screenFrame = screen->frame;
-    if (screen->auxiliaryTopLeft && screen->auxiliaryTopRight) {
-        const double left = screen->auxiliaryTopLeft->right();
-        const double right = screen->auxiliaryTopRight->left();
-        m_notchCenterX = (left + right) / 2;
-        m_collapsedWidth = std::max(right - left, 0.0) + kHousingWings;
-    } else {
-        m_notchCenterX = screen->frame.center().x();
-        m_collapsedWidth = defaultCollapsedWidth;
-    }
+    if (!screens.empty())
+        m_screenFrame = screens.front().frame;
 }
 
 QRect NotchController::frameFor(bool expanded) const
 {
-    const double flare = Prefs::notchFlare();
+    const double flare = content()->state().look.flare;
     double base = expandedWidth;
     double height = expandedHeight;
     if (!expanded) {
         // The panel widens only when the right-hand value needs more than the narrowest wing.
         const double extra = content()->rightWingWidth() - NotchContentView::minRightWingWidth;
-        base = m_collapsedWidth + static_cast<double>(Prefs::integer(PrefKey::NotchWidthOffset)) + extra;
+        base = collapsedWidth + static_cast<double>(Prefs::integer(PrefKey::NotchWidthOffset)) + extra;
         height =
             std::max(NotchContentView::collapsedH + static_cast<double>(Prefs::integer(PrefKey::NotchHeightOffset)),
                      kMinCollapsedHeight);
@@ -120,10 +117,12 @@ QRect NotchController::frameFor(bool expanded) const
         width = visibleSize(width, kMinOnScreenWidth, m_screenFrame->width());
         height = visibleSize(height, kMinOnScreenHeight, m_screenFrame->height());
     }
-    double x = m_notchCenterX - width / 2 + static_cast<double>(Prefs::integer(PrefKey::NotchXOffset));
+    const double centreX = m_screenFrame ? m_screenFrame->center().x() : 0;
+    double x = centreX - width / 2 + static_cast<double>(Prefs::integer(PrefKey::NotchXOffset));
     if (m_screenFrame)
         x = visibleX(x, width, *m_screenFrame);
-    return QRect(qRound(x), qRound(m_screenTop), qRound(width), qRound(height));
+    const double top = m_screenFrame ? m_screenFrame->top() : 0;
+    return QRect(qRound(x), qRound(top), qRound(width), qRound(height));
 }
 
 void NotchController::relayout()
@@ -131,9 +130,10 @@ void NotchController::relayout()
     // A hover resize still running would carry the panel on to the frame of the old settings.
     if (m_animation)
         m_animation->stop();
+    NotchContentView* view = content();
+    view->setState(NotchState::of(view->state().stats, view->state().amber, OverlayLook::current(), view->state()));
     computeGeometry();
-    m_panel->setGeometry(frameFor(content()->expanded));
-    content()->update();
+    m_panel->setGeometry(frameFor(view->state().expanded));
 }
 
 void NotchController::setHidden(bool hide)
@@ -153,7 +153,7 @@ void NotchController::setHidden(bool hide)
     if (!view->isAnimating())
         view->startAnimating();
     computeGeometry();
-    m_panel->setGeometry(frameFor(view->expanded));
+    m_panel->setGeometry(frameFor(view->state().expanded));
     m_panel->show();
     m_panel->raise();
     view->update();
@@ -191,9 +191,11 @@ void NotchController::setOnContextMenu(std::function<void(QPoint)> callback)
 
 void NotchController::changeExpanded(bool expand)
 {
-    if (content()->expanded == expand)
+    NotchState state = content()->state();
+    if (state.expanded == expand)
         return;
-    content()->setExpanded(expand);
+    state.expanded = expand;
+    content()->setState(std::move(state));
     animateTo(frameFor(expand));
 }
 

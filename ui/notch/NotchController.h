@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Stats.h"
 #include "ui/notch/ScreenInfo.h"
 
 #include <QObject>
@@ -17,7 +18,7 @@ class QPropertyAnimation;
 class QWidget;
 
 /// Owns the notch overlay: finds where it goes, sizes the panel for the collapsed and expanded states, animates
-/// between them on hover, and hides or shows it.
+/// between them on hover, hides or shows it, and hands the content view what it draws.
 class NotchController : public QObject
 {
     Q_OBJECT
@@ -26,8 +27,8 @@ public:
     /// Width of the expanded panel before the flares.
     static constexpr double expandedWidth = 460;
     static constexpr double expandedHeight = 330;
-    /// Width of the collapsed panel before offsets and flares on a screen without a camera housing.
-    static constexpr double defaultCollapsedWidth = 158;
+    /// Width of the collapsed panel before offsets and flares.
+    static constexpr double collapsedWidth = 158;
 
     explicit NotchController(std::function<std::vector<ScreenGeometry>()> screens = ScreenInfo::screens);
     ~NotchController() override;
@@ -39,12 +40,18 @@ public:
     /// A hover-driven resize of the panel is still running.
     bool animating() const;
 
+    /// Shows a record (or none) with the current preferences; amber marks a streak at risk. A collapsed panel takes
+    /// its new size at once.
+    void present(const std::optional<Stats>& stats, bool amber);
+    /// Starts the celebration of a milestone.
+    void celebrate();
+
     /// Chooses the screen and the notch position on it; leaves everything as it was when there is no screen.
     void computeGeometry();
     /// The panel's frame in either state, with the current preferences applied; whatever the offsets, at least
     /// 40 x 16 pixels of it stay on the chosen screen.
     QRect frameFor(bool expanded) const;
-    /// Recomputes the geometry and moves the panel to the frame of its current state at once.
+    /// Shows the current preferences and moves the panel to the frame of its current state at once.
     void relayout();
     /// Hiding also stops the sprite timer, so a hidden overlay costs nothing.
     void setHidden(bool hide);
@@ -62,11 +69,8 @@ private:
 
     std::function<std::vector<ScreenGeometry>()> m_screens;
     std::unique_ptr<NotchPanel> m_panel;
-    double m_notchCenterX = 0;
-    double m_screenTop = 0;
     /// The chosen screen; absent until one was found.
     std::optional<QRectF> m_screenFrame;
-    double m_collapsedWidth = defaultCollapsedWidth;
     bool m_hidden = false;
     QPointer<QPropertyAnimation> m_animation;
 };

@@ -1,7 +1,5 @@
 #include "ui/notch/Sprites.h"
 
-#include "prefs/Prefs.h"
-
 #include <QPainter>
 #include <array>
 #include <initializer_list>
@@ -196,9 +194,9 @@ const std::vector<SpriteDef>& all()
     return sprites;
 }
 
-const SpriteDef& current()
+const SpriteDef& of(SpriteFigure figure)
 {
-    return all()[static_cast<size_t>(Prefs::spriteKind())];
+    return all()[static_cast<size_t>(figure)];
 }
 
 } // namespace Sprites

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "prefs/Choices.h"
+
 #include <QColor>
 #include <QPointF>
 #include <QString>
@@ -34,8 +36,7 @@ namespace Sprites {
 /// Ship, Rocket, Wave, Bolt, Invader, Anchor; the index is the sprite preference.
 const std::vector<SpriteDef>& all();
 
-/// The sprite chosen in the preferences, clamped into range.
-const SpriteDef& current();
+const SpriteDef& of(SpriteFigure figure);
 
 } // namespace Sprites
 

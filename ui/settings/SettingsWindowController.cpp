@@ -15,8 +15,30 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
-#include <limits>
+
+/// One line of the settings form. A preference's line needs nothing but its row here: its stepper's bounds, its
+/// choices and its default are in the preference's own row.
+struct SettingsFormRow
+{
+    enum class Kind {
+        Header,
+        Choice,
+        Stepper,
+        Check,
+        ResetShape,
+        StartAtLogin,
+    };
+
+    Kind kind;
+    const char* title;
+    PrefKey key = PrefKey::WingStat;
+    /// A stepper's buttons are named after it: id + "Minus" and id + "Plus".
+    const char* id = nullptr;
+    /// A check box that is checked while its preference is false.
+    bool inverted = false;
+    /// A choice whose labels are not in its preference's row.
+    QStringList (*labels)() = nullptr;
+};
 
 namespace {
 
@@ -32,13 +54,6 @@ constexpr int kStatusAdvance = 28;
 constexpr int kNoteHeight = 16;
 constexpr int kNoteAdvance = 26;
 constexpr int kBottomMargin = 8;
-
-constexpr double kDefaultFlare = 11;
-constexpr double kDefaultRound = 13;
-constexpr double kMaxFlare = 40;
-constexpr double kMaxRound = 30;
-constexpr double kMinShape = 1;
-constexpr int kShapeStep = 2;
 
 const QString kPrivateModeRefusal = QStringLiteral("Private mode is on -- nothing leaves this computer");
 
@@ -82,13 +97,6 @@ void style(QLabel* label, double pixelSize, const QColor& colour)
     label->setPalette(palette);
 }
 
-QComboBox* popup(const QStringList& items)
-{
-    auto* box = new QComboBox;
-    box->addItems(items);
-    return box;
-}
-
 QStringList spriteNames()
 {
     QStringList names;
@@ -105,48 +113,50 @@ QStringList accentNames()
     return names;
 }
 
-// A stored 0 means "never set": the shape label then shows the built-in default.
-QString shapeText(double stored, double fallback)
-{
-    const double shown = stored == 0 ? fallback : stored;
-    // Through a double, so any stored value prints without overflow; + 0.0 turns -0 into 0.
-    return QString::number(std::trunc(shown) + 0.0, 'f', 0);
-}
+using Row = SettingsFormRow;
+using Kind = SettingsFormRow::Kind;
 
-int64_t saturatingAdd(int64_t value, int delta)
+// The form, top to bottom; the account section follows.
+const Row kForm[] = {
+    {Kind::Header, "Notch"},
+    {Kind::Choice, "Right stat", PrefKey::WingStat},
+    {Kind::Choice, "Left sprite", PrefKey::SpriteKind, nullptr, false, spriteNames},
+    {Kind::Choice, "Accent color", PrefKey::AccentTheme, nullptr, false, accentNames},
+    {Kind::Header, "Card"},
+    {Kind::Choice, "Card style", PrefKey::CardBackground},
+    {Kind::Header, "Notch shape & alignment"},
+    {Kind::Stepper, "Flare (top corners)", PrefKey::NotchFlare, "flare"},
+    {Kind::Stepper, "Bottom radius", PrefKey::NotchRound, "round"},
+    {Kind::Stepper, "Width offset", PrefKey::NotchWidthOffset, "width"},
+    {Kind::Stepper, "X offset", PrefKey::NotchXOffset, "x"},
+    {Kind::Stepper, "Height offset", PrefKey::NotchHeightOffset, "height"},
+    // A single ampersand in a button title marks a shortcut letter; doubled, it shows as itself.
+    {Kind::ResetShape, "Reset shape && alignment"},
+    {Kind::Header, "Privacy"},
+    {Kind::Check, "Join the leaderboard", PrefKey::LeaderboardOptIn},
+    {Kind::Check, "Private mode (nothing leaves this computer)", PrefKey::PrivateMode},
+    {Kind::StartAtLogin, "Start at login"},
+    {Kind::Check, "Keep figures of deleted logs", PrefKey::ForgetDeletedLogs, nullptr, true},
+};
+
+QPushButton* makeStepButton(const QString& title, const QString& name)
 {
-    if (delta > 0 && value > std::numeric_limits<int64_t>::max() - delta)
-        return std::numeric_limits<int64_t>::max();
-    if (delta < 0 && value < std::numeric_limits<int64_t>::min() - delta)
-        return std::numeric_limits<int64_t>::min();
-    return value + delta;
+    auto* button = new QPushButton(title);
+    button->setObjectName(name);
+    return button;
 }
 
 } // namespace
 
 SettingsWindowController::SettingsWindowController(StartAtLogin startAtLogin)
-    : notchRightStatPopup(popup(Prefs::wingStatLabels())), notchSpritePopup(popup(spriteNames())),
-      accentPopup(popup(accentNames())),
-      cardStylePopup(popup({QStringLiteral("Scanlines"), QStringLiteral("Solid"), QStringLiteral("Light streaks")})),
-      flareLabel(makeLabel()), roundLabel(makeLabel()), widthLabel(makeLabel()), xOffsetLabel(makeLabel()),
-      heightLabel(makeLabel()),
-      // A single ampersand in a button title marks a shortcut letter; doubled, it shows as itself.
-      resetShapeButton(new QPushButton(QStringLiteral("Reset shape && alignment"))),
-      leaderboardCheckbox(new QCheckBox(QStringLiteral("Join the leaderboard"))),
-      privateModeCheckbox(new QCheckBox(QStringLiteral("Private mode (nothing leaves this computer)"))),
-      startAtLoginCheckbox(new QCheckBox(QStringLiteral("Start at login"))), accountStatusLabel(makeLabel()),
-      githubButton(new QPushButton(QStringLiteral("Sign in with GitHub"))),
-      googleButton(new QPushButton(QStringLiteral("Continue with Google"))),
-      signOutButton(new QPushButton(QStringLiteral("Sign out"))),
-      syncNowButton(new QPushButton(QStringLiteral("Sync now"))), lastSyncLabel(makeLabel()),
-      accountErrorLabel(makeLabel()), oauthRowViews{githubButton, googleButton},
-      m_startAtLogin(std::move(startAtLogin)), m_window(std::make_unique<QWidget>()), m_poster(this)
+    : m_startAtLogin(std::move(startAtLogin)), m_window(std::make_unique<QWidget>()), m_poster(this)
 {
     Font::registerFont();
     buildWindow();
     buildUI();
-    connectActions();
     centreWindow();
+    // Changes made elsewhere (the overlay's wing, another window) show here at once.
+    connect(&Prefs::notifier(), &PrefsNotifier::changed, this, &SettingsWindowController::preferenceChanged);
 }
 
 SettingsWindowController::~SettingsWindowController()
@@ -207,39 +217,10 @@ void SettingsWindowController::buildWindow()
 void SettingsWindowController::buildUI()
 {
     SettingsForm form(m_content);
-    form.header(QStringLiteral("Notch"));
-    form.row(QStringLiteral("Right stat"), notchRightStatPopup);
-    form.row(QStringLiteral("Left sprite"), notchSpritePopup);
-    form.row(QStringLiteral("Accent color"), accentPopup);
-    form.header(QStringLiteral("Card"));
-    form.row(QStringLiteral("Card style"), cardStylePopup);
-    form.header(QStringLiteral("Notch shape & alignment"));
-    using C = SettingsWindowController;
-    form.row(QStringLiteral("Flare (top corners)"),
-             makeStepper(form, flareLabel, "flareMinus", &C::flareMinus, "flarePlus", &C::flarePlus));
-    form.row(QStringLiteral("Bottom radius"),
-             makeStepper(form, roundLabel, "roundMinus", &C::roundMinus, "roundPlus", &C::roundPlus));
-    form.row(QStringLiteral("Width offset"),
-             makeStepper(form, widthLabel, "widthMinus", &C::widthMinus, "widthPlus", &C::widthPlus));
-    form.row(QStringLiteral("X offset"), makeStepper(form, xOffsetLabel, "xMinus", &C::xMinus, "xPlus", &C::xPlus));
-    form.row(QStringLiteral("Height offset"),
-             makeStepper(form, heightLabel, "heightMinus", &C::heightMinus, "heightPlus", &C::heightPlus));
-    form.full(resetShapeButton, kButtonHeight, kButtonAdvance);
-    form.header(QStringLiteral("Privacy"));
-    form.full(leaderboardCheckbox, kCheckboxHeight, kCheckboxAdvance);
-    form.full(privateModeCheckbox, kCheckboxHeight, kCheckboxAdvance);
-    form.full(startAtLoginCheckbox, kCheckboxHeight, kCheckboxAdvance);
-    form.header(QStringLiteral("Account"));
-    style(accountStatusLabel, 12, Theme::fg());
-    form.full(accountStatusLabel, kStatusHeight, kStatusAdvance);
-    for (QPushButton* button : {githubButton, googleButton, signOutButton, syncNowButton})
-        form.full(button, kButtonHeight, kButtonAdvance);
-    style(lastSyncLabel, 11, Theme::muted());
-    form.full(lastSyncLabel, kNoteHeight, kNoteAdvance);
-    style(accountErrorLabel, 11, Theme::amber());
-    accountErrorLabel->setWordWrap(true);
-    form.full(accountErrorLabel, kNoteHeight, kNoteAdvance);
-
+    m_controls.reserve(std::size(kForm));
+    for (const Row& row : kForm)
+        addRow(form, row);
+    buildAccountSection(form);
     m_documentHeight = form.y() + kBottomMargin;
     m_content->setFixedSize(SettingsForm::width, m_documentHeight);
     const int visible = std::min(m_documentHeight, kMaxVisibleHeight);
@@ -249,185 +230,204 @@ void SettingsWindowController::buildUI()
     refreshAccountUI();
 }
 
-QWidget* SettingsWindowController::makeStepper(const SettingsForm& form, QLabel* value, const char* minusName,
-                                               void (SettingsWindowController::*minus)(), const char* plusName,
-                                               void (SettingsWindowController::*plus)())
+void SettingsWindowController::addRow(SettingsForm& form, const Row& row)
 {
-    auto* minusButton = new QPushButton(QStringLiteral("\u2212"));
-    auto* plusButton = new QPushButton(QStringLiteral("+"));
-    minusButton->setObjectName(QLatin1String(minusName));
-    plusButton->setObjectName(QLatin1String(plusName));
-    connect(minusButton, &QPushButton::clicked, this, minus);
-    connect(plusButton, &QPushButton::clicked, this, plus);
-    return form.stepper(value, minusButton, plusButton);
+    const QString title = QString::fromUtf8(row.title);
+    switch (row.kind) {
+    case Kind::Header:
+        form.header(title);
+        return;
+    case Kind::Choice:
+        m_controls.push_back(addChoice(form, row));
+        return;
+    case Kind::Stepper:
+        m_controls.push_back(addStepper(form, row));
+        return;
+    case Kind::Check:
+        m_controls.push_back(addCheck(form, row));
+        return;
+    case Kind::ResetShape:
+        m_resetShape = new QPushButton(title);
+        connect(m_resetShape, &QPushButton::clicked, this, &SettingsWindowController::resetShapeAndAlignment);
+        form.full(m_resetShape, kButtonHeight, kButtonAdvance);
+        return;
+    case Kind::StartAtLogin:
+        m_startAtLoginBox = new QCheckBox(title);
+        connect(m_startAtLoginBox, &QCheckBox::clicked, this, &SettingsWindowController::startAtLoginChanged);
+        form.full(m_startAtLoginBox, kCheckboxHeight, kCheckboxAdvance);
+        return;
+    }
 }
 
-void SettingsWindowController::connectActions()
+// "activated" and "clicked" come from the user only, so refreshing the controls never writes back.
+SettingsWindowController::Control SettingsWindowController::addChoice(SettingsForm& form, const Row& row)
+{
+    const PrefKey key = row.key;
+    Control control{&row};
+    control.popup = new QComboBox;
+    control.popup->addItems(row.labels ? row.labels() : Prefs::labels(key));
+    connect(control.popup, &QComboBox::activated, this, [this, key](int index) {
+        Prefs::setInteger(key, index);
+        changed();
+    });
+    form.row(QString::fromUtf8(row.title), control.popup);
+    return control;
+}
+
+SettingsWindowController::Control SettingsWindowController::addStepper(SettingsForm& form, const Row& row)
+{
+    const PrefKey key = row.key;
+    const QString id = QString::fromLatin1(row.id);
+    Control control{&row};
+    control.minus = makeStepButton(QStringLiteral("\u2212"), id + QStringLiteral("Minus"));
+    control.plus = makeStepButton(QStringLiteral("+"), id + QStringLiteral("Plus"));
+    control.value = makeLabel();
+    for (auto [button, direction] : {std::pair{control.minus, -1}, {control.plus, 1}})
+        connect(button, &QPushButton::clicked, this, [this, key, direction] {
+            Prefs::step(key, direction);
+            changed();
+        });
+    form.row(QString::fromUtf8(row.title), form.stepper(control.value, control.minus, control.plus));
+    return control;
+}
+
+SettingsWindowController::Control SettingsWindowController::addCheck(SettingsForm& form, const Row& row)
+{
+    const PrefKey key = row.key;
+    const bool inverted = row.inverted;
+    Control control{&row};
+    QCheckBox* box = control.check = new QCheckBox(QString::fromUtf8(row.title));
+    connect(box, &QCheckBox::clicked, this, [this, key, inverted, box] {
+        Prefs::setFlag(key, (box->checkState() == Qt::Checked) != inverted);
+        changed();
+    });
+    form.full(box, kCheckboxHeight, kCheckboxAdvance);
+    return control;
+}
+
+void SettingsWindowController::buildAccountSection(SettingsForm& form)
 {
     using C = SettingsWindowController;
-    // "activated" and "clicked" come from the user only, so refreshing the controls never writes back.
-    connect(notchRightStatPopup, &QComboBox::activated, this, &C::rightStatChanged);
-    connect(notchSpritePopup, &QComboBox::activated, this, &C::spriteChanged);
-    connect(accentPopup, &QComboBox::activated, this, &C::accentChanged);
-    connect(cardStylePopup, &QComboBox::activated, this, &C::cardStyleChanged);
-    connect(resetShapeButton, &QPushButton::clicked, this, &C::resetShapeAndAlignment);
-    connect(leaderboardCheckbox, &QCheckBox::clicked, this, &C::leaderboardChanged);
-    connect(privateModeCheckbox, &QCheckBox::clicked, this, &C::privateModeChanged);
-    connect(startAtLoginCheckbox, &QCheckBox::clicked, this, &C::startAtLoginChanged);
-    connect(githubButton, &QPushButton::clicked, this, &C::githubTapped);
-    connect(googleButton, &QPushButton::clicked, this, &C::googleTapped);
-    connect(signOutButton, &QPushButton::clicked, this, &C::signOutTapped);
-    connect(syncNowButton, &QPushButton::clicked, this, &C::syncNowTapped);
+    AccountControls& a = m_accountControls;
+    a = {makeLabel(),
+         new QPushButton(QStringLiteral("Sign in with GitHub")),
+         new QPushButton(QStringLiteral("Continue with Google")),
+         new QPushButton(QStringLiteral("Sign out")),
+         new QPushButton(QStringLiteral("Sync now")),
+         makeLabel(),
+         makeLabel()};
+    m_oauthRowViews = {a.github, a.google};
+    form.header(QStringLiteral("Account"));
+    style(a.status, 12, Theme::fg());
+    form.full(a.status, kStatusHeight, kStatusAdvance);
+    for (QPushButton* button : {a.github, a.google, a.signOut, a.syncNow})
+        form.full(button, kButtonHeight, kButtonAdvance);
+    style(a.lastSync, 11, Theme::muted());
+    form.full(a.lastSync, kNoteHeight, kNoteAdvance);
+    style(a.error, 11, Theme::amber());
+    a.error->setWordWrap(true);
+    form.full(a.error, kNoteHeight, kNoteAdvance);
+    connect(a.github, &QPushButton::clicked, this, [this] {
+        beginOAuth(QStringLiteral("github"), QStringLiteral("Couldn't open the browser for GitHub sign-in"));
+    });
+    connect(a.google, &QPushButton::clicked, this, [this] {
+        beginOAuth(QStringLiteral("google"), QStringLiteral("Couldn't open the browser for Google sign-in"));
+    });
+    connect(a.signOut, &QPushButton::clicked, this, &C::signOutTapped);
+    connect(a.syncNow, &QPushButton::clicked, this, &C::syncNowTapped);
+}
+
+const SettingsWindowController::Control* SettingsWindowController::control(PrefKey key) const
+{
+    const auto found =
+        std::find_if(m_controls.begin(), m_controls.end(), [key](const Control& c) { return c.row->key == key; });
+    return found == m_controls.end() ? nullptr : &*found;
+}
+
+QComboBox* SettingsWindowController::popup(PrefKey key) const
+{
+    const Control* c = control(key);
+    return c ? c->popup : nullptr;
+}
+
+QLabel* SettingsWindowController::stepperValue(PrefKey key) const
+{
+    const Control* c = control(key);
+    return c ? c->value : nullptr;
+}
+
+QPushButton* SettingsWindowController::stepButton(PrefKey key, int direction) const
+{
+    const Control* c = control(key);
+    if (!c)
+        return nullptr;
+    return direction > 0 ? c->plus : c->minus;
+}
+
+QCheckBox* SettingsWindowController::checkBox(PrefKey key) const
+{
+    const Control* c = control(key);
+    return c ? c->check : nullptr;
 }
 
 void SettingsWindowController::refreshControls()
 {
-    notchRightStatPopup->setCurrentIndex(static_cast<int>(Prefs::wingStat()));
-    notchSpritePopup->setCurrentIndex(Prefs::spriteKind());
-    accentPopup->setCurrentIndex(Prefs::accentTheme());
-    cardStylePopup->setCurrentIndex(static_cast<int>(Prefs::cardBackground()));
-    leaderboardCheckbox->setChecked(Prefs::leaderboardOptIn());
-    privateModeCheckbox->setChecked(Prefs::flag(PrefKey::PrivateMode));
-    startAtLoginCheckbox->setChecked(m_startAtLogin.enabled());
-    refreshShapeLabels();
+    for (const Control& c : m_controls)
+        refreshControl(c);
+    m_startAtLoginBox->setChecked(m_startAtLogin.enabled());
 }
 
-void SettingsWindowController::refreshShapeLabels()
+void SettingsWindowController::refreshControl(const Control& c)
 {
-    flareLabel->setText(shapeText(Prefs::real(PrefKey::NotchFlare), kDefaultFlare));
-    roundLabel->setText(shapeText(Prefs::real(PrefKey::NotchRound), kDefaultRound));
-    widthLabel->setText(QString::number(Prefs::integer(PrefKey::NotchWidthOffset)));
-    xOffsetLabel->setText(QString::number(Prefs::integer(PrefKey::NotchXOffset)));
-    heightLabel->setText(QString::number(Prefs::integer(PrefKey::NotchHeightOffset)));
+    const PrefKey key = c.row->key;
+    if (c.popup)
+        c.popup->setCurrentIndex(static_cast<int>(Prefs::choiceIndex(key)));
+    if (c.value)
+        c.value->setText(Prefs::stepperText(key));
+    if (c.check)
+        c.check->setChecked(Prefs::flag(key) != c.row->inverted);
+}
+
+void SettingsWindowController::preferenceChanged(PrefKey key)
+{
+    if (const Control* c = control(key))
+        refreshControl(*c);
 }
 
 void SettingsWindowController::refreshAccountUI()
 {
     showError(QString());
     const std::optional<SignedInUser> user = m_account.session ? m_account.session() : std::nullopt;
-    for (QWidget* view : oauthRowViews) {
+    for (QWidget* view : m_oauthRowViews) {
         view->setVisible(!user);
         view->setEnabled(static_cast<bool>(m_account.beginOAuth));
     }
-    signOutButton->setVisible(user.has_value());
-    syncNowButton->setVisible(user.has_value());
-    lastSyncLabel->setVisible(user.has_value());
+    m_accountControls.signOut->setVisible(user.has_value());
+    m_accountControls.syncNow->setVisible(user.has_value());
+    m_accountControls.lastSync->setVisible(user.has_value());
     if (!user) {
-        accountStatusLabel->setText(QStringLiteral("Not signed in"));
+        m_accountControls.status->setText(QStringLiteral("Not signed in"));
         return;
     }
-    accountStatusLabel->setText(QStringLiteral("Signed in as ") + user->email.value_or(QStringLiteral("unknown")));
+    m_accountControls.status->setText(QStringLiteral("Signed in as ") +
+                                      user->email.value_or(QStringLiteral("unknown")));
     const std::optional<QString> lastSync = Prefs::text(PrefKey::LastSyncDate);
-    lastSyncLabel->setText(lastSync ? QStringLiteral("Last synced ") + *lastSync : QStringLiteral("Not synced yet"));
-}
-
-void SettingsWindowController::rightStatChanged()
-{
-    storeIndex(PrefKey::WingStat, notchRightStatPopup);
-}
-
-void SettingsWindowController::spriteChanged()
-{
-    storeIndex(PrefKey::SpriteKind, notchSpritePopup);
-}
-
-void SettingsWindowController::accentChanged()
-{
-    storeIndex(PrefKey::AccentTheme, accentPopup);
-}
-
-void SettingsWindowController::cardStyleChanged()
-{
-    storeIndex(PrefKey::CardBackground, cardStylePopup);
-}
-
-void SettingsWindowController::flarePlus()
-{
-    stepReal(PrefKey::NotchFlare, kDefaultFlare, kShapeStep, kMaxFlare);
-}
-
-void SettingsWindowController::flareMinus()
-{
-    stepReal(PrefKey::NotchFlare, kDefaultFlare, -kShapeStep, kMinShape);
-}
-
-void SettingsWindowController::roundPlus()
-{
-    stepReal(PrefKey::NotchRound, kDefaultRound, kShapeStep, kMaxRound);
-}
-
-void SettingsWindowController::roundMinus()
-{
-    stepReal(PrefKey::NotchRound, kDefaultRound, -kShapeStep, kMinShape);
-}
-
-void SettingsWindowController::widthPlus()
-{
-    stepInteger(PrefKey::NotchWidthOffset, kShapeStep);
-}
-
-void SettingsWindowController::widthMinus()
-{
-    stepInteger(PrefKey::NotchWidthOffset, -kShapeStep);
-}
-
-void SettingsWindowController::xPlus()
-{
-    stepInteger(PrefKey::NotchXOffset, kShapeStep);
-}
-
-void SettingsWindowController::xMinus()
-{
-    stepInteger(PrefKey::NotchXOffset, -kShapeStep);
-}
-
-void SettingsWindowController::heightPlus()
-{
-    stepInteger(PrefKey::NotchHeightOffset, kShapeStep);
-}
-
-void SettingsWindowController::heightMinus()
-{
-    stepInteger(PrefKey::NotchHeightOffset, -kShapeStep);
+    m_accountControls.lastSync->setText(lastSync ? QStringLiteral("Last synced ") + *lastSync
+                                                 : QStringLiteral("Not synced yet"));
 }
 
 void SettingsWindowController::resetShapeAndAlignment()
 {
-    Prefs::remove(PrefKey::NotchFlare);
-    Prefs::remove(PrefKey::NotchRound);
-    Prefs::resetNotchAlignment();
-    refreshShapeLabels();
-    changed();
-}
-
-void SettingsWindowController::leaderboardChanged()
-{
-    Prefs::setFlag(PrefKey::LeaderboardOptIn, leaderboardCheckbox->checkState() == Qt::Checked);
-    changed();
-}
-
-void SettingsWindowController::privateModeChanged()
-{
-    Prefs::setFlag(PrefKey::PrivateMode, privateModeCheckbox->checkState() == Qt::Checked);
+    Prefs::resetShapeAndAlignment();
     changed();
 }
 
 void SettingsWindowController::startAtLoginChanged()
 {
-    const std::optional<QString> failure = m_startAtLogin.setEnabled(startAtLoginCheckbox->isChecked());
-    startAtLoginCheckbox->setChecked(m_startAtLogin.enabled());
+    const std::optional<QString> failure = m_startAtLogin.setEnabled(m_startAtLoginBox->isChecked());
+    m_startAtLoginBox->setChecked(m_startAtLogin.enabled());
     if (failure)
         showError(QStringLiteral("Couldn't change %1: %2").arg(m_startAtLogin.entryPath(), *failure));
-}
-
-void SettingsWindowController::githubTapped()
-{
-    beginOAuth(QStringLiteral("github"), QStringLiteral("Couldn't open the browser for GitHub sign-in"));
-}
-
-void SettingsWindowController::googleTapped()
-{
-    beginOAuth(QStringLiteral("google"), QStringLiteral("Couldn't open the browser for Google sign-in"));
 }
 
 void SettingsWindowController::signOutTapped()
@@ -444,7 +444,7 @@ void SettingsWindowController::syncNowTapped()
         showError(QStringLiteral("No stats available yet"));
         return;
     }
-    syncNowButton->setEnabled(false);
+    m_accountControls.syncNow->setEnabled(false);
     // The account may complete on its network thread; the outcome reaches the controls on the GUI thread.
     const GuiPoster poster = m_poster;
     auto finish = [this, poster](std::optional<QString> error) {
@@ -456,30 +456,6 @@ void SettingsWindowController::syncNowTapped()
         finish(QStringLiteral("Not signed in"));
     else
         m_account.syncNow(*stats, finish);
-}
-
-void SettingsWindowController::storeIndex(PrefKey key, const QComboBox* popup)
-{
-    Prefs::setInteger(key, popup->currentIndex());
-    changed();
-}
-
-void SettingsWindowController::stepReal(PrefKey key, double fromDefault, double delta, double bound)
-{
-    const double value = Prefs::real(key);
-    double next = fromDefault + delta;
-    if (value != 0)
-        next = delta > 0 ? std::min(value + delta, bound) : std::max(value + delta, bound);
-    Prefs::setReal(key, next);
-    refreshShapeLabels();
-    changed();
-}
-
-void SettingsWindowController::stepInteger(PrefKey key, int delta)
-{
-    Prefs::setInteger(key, saturatingAdd(Prefs::integer(key), delta));
-    refreshShapeLabels();
-    changed();
 }
 
 void SettingsWindowController::changed()
@@ -496,19 +472,19 @@ void SettingsWindowController::beginOAuth(const QString& provider, const QString
 
 void SettingsWindowController::showError(const QString& text)
 {
-    accountErrorLabel->setText(text);
+    m_accountControls.error->setText(text);
     // A long message wraps onto more lines instead of being cut off; the form grows below it to make room.
     const int height = text.isEmpty()
                            ? kNoteHeight
-                           : std::max(kNoteHeight, accountErrorLabel->heightForWidth(SettingsForm::innerWidth));
-    accountErrorLabel->resize(SettingsForm::innerWidth, height);
-    const int bottom = accountErrorLabel->y() + height + (kNoteAdvance - kNoteHeight) + kBottomMargin;
+                           : std::max(kNoteHeight, m_accountControls.error->heightForWidth(SettingsForm::innerWidth));
+    m_accountControls.error->resize(SettingsForm::innerWidth, height);
+    const int bottom = m_accountControls.error->y() + height + (kNoteAdvance - kNoteHeight) + kBottomMargin;
     m_content->setFixedHeight(std::max(m_documentHeight, bottom));
 }
 
 void SettingsWindowController::finishSync(const std::optional<QString>& error)
 {
-    syncNowButton->setEnabled(true);
+    m_accountControls.syncNow->setEnabled(true);
     if (error)
         showError(QStringLiteral("Sync failed: ") + *error);
     else

@@ -11,22 +11,37 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QCheckBox;
-class SettingsForm;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QWidget;
+class SettingsForm;
+struct SettingsFormRow;
 
-/// The one settings window: a dark, fixed-width, scrolling form in which every control writes one preference and
-/// then calls onChange, plus the account section (sign-in, sign-out, a manual leaderboard sync). Closing the window
-/// only hides it.
+/// The one settings window: a dark, fixed-width, scrolling form built from a table of rows, in which every control
+/// writes one preference and then calls onChange, plus the account section (sign-in, sign-out, a manual leaderboard
+/// sync). The controls follow every preference change, wherever it was made. Closing the window only hides it.
 class SettingsWindowController : public QObject
 {
     Q_OBJECT
 
 public:
+    /// The account section's controls.
+    struct AccountControls
+    {
+        QLabel* status;
+        QPushButton* github;
+        QPushButton* google;
+        QPushButton* signOut;
+        QPushButton* syncNow;
+        QLabel* lastSync;
+        /// The last account or sync error; empty when none.
+        QLabel* error;
+    };
+
     explicit SettingsWindowController(StartAtLogin startAtLogin = StartAtLogin::forThisUser());
     ~SettingsWindowController() override;
 
@@ -49,69 +64,46 @@ public:
 
     /// Sets every control from the stored preferences.
     void refreshControls();
-    void refreshShapeLabels();
     /// Sets the account section from the current session and clears the error line.
     void refreshAccountUI();
 
-    void rightStatChanged();
-    void spriteChanged();
-    void accentChanged();
-    void cardStyleChanged();
-    void flarePlus();
-    void flareMinus();
-    void roundPlus();
-    void roundMinus();
-    void widthPlus();
-    void widthMinus();
-    void xPlus();
-    void xMinus();
-    void heightPlus();
-    void heightMinus();
-    void resetShapeAndAlignment();
-    void leaderboardChanged();
-    void privateModeChanged();
-    /// Writes or removes the autostart entry; a failure puts the box back and says why.
-    void startAtLoginChanged();
-    void githubTapped();
-    void googleTapped();
-    void signOutTapped();
-    void syncNowTapped();
-
-    QComboBox* const notchRightStatPopup;
-    QComboBox* const notchSpritePopup;
-    QComboBox* const accentPopup;
-    QComboBox* const cardStylePopup;
-    QLabel* const flareLabel;
-    QLabel* const roundLabel;
-    QLabel* const widthLabel;
-    QLabel* const xOffsetLabel;
-    QLabel* const heightLabel;
-    QPushButton* const resetShapeButton;
-    QCheckBox* const leaderboardCheckbox;
-    QCheckBox* const privateModeCheckbox;
-    QCheckBox* const startAtLoginCheckbox;
-    QLabel* const accountStatusLabel;
-    QPushButton* const githubButton;
-    QPushButton* const googleButton;
-    QPushButton* const signOutButton;
-    QPushButton* const syncNowButton;
-    QLabel* const lastSyncLabel;
-    QLabel* const accountErrorLabel;
-    /// The two sign-in buttons, GitHub first, shown or hidden together.
-    QList<QWidget*> oauthRowViews;
+    /// The control of a preference's row; null when the form has none of that kind for it.
+    QComboBox* popup(PrefKey key) const;
+    QLabel* stepperValue(PrefKey key) const;
+    QPushButton* stepButton(PrefKey key, int direction) const;
+    QCheckBox* checkBox(PrefKey key) const;
+    QCheckBox* startAtLoginBox() const { return m_startAtLoginBox; }
+    QPushButton* resetShapeButton() const { return m_resetShape; }
+    const AccountControls& accountControls() const { return m_accountControls; }
 
 private:
-    void buildUI();
+    /// A row's control and the row it shows.
+    struct Control
+    {
+        const SettingsFormRow* row;
+        QComboBox* popup = nullptr;
+        QLabel* value = nullptr;
+        QPushButton* minus = nullptr;
+        QPushButton* plus = nullptr;
+        QCheckBox* check = nullptr;
+    };
+
     void buildWindow();
-    void connectActions();
-    QWidget* makeStepper(const SettingsForm& form, QLabel* value, const char* minusName,
-                         void (SettingsWindowController::*minus)(), const char* plusName,
-                         void (SettingsWindowController::*plus)());
-    void storeIndex(PrefKey key, const QComboBox* popup);
-    void stepReal(PrefKey key, double fromDefault, double delta, double bound);
-    void stepInteger(PrefKey key, int delta);
+    void buildUI();
+    void buildAccountSection(SettingsForm& form);
+    void addRow(SettingsForm& form, const SettingsFormRow& row);
+    Control addChoice(SettingsForm& form, const SettingsFormRow& row);
+    Control addStepper(SettingsForm& form, const SettingsFormRow& row);
+    Control addCheck(SettingsForm& form, const SettingsFormRow& row);
+    const Control* control(PrefKey key) const;
+    void refreshControl(const Control& control);
+    void preferenceChanged(PrefKey key);
+    void resetShapeAndAlignment();
+    void startAtLoginChanged();
     void changed();
     void beginOAuth(const QString& provider, const QString& failure);
+    void signOutTapped();
+    void syncNowTapped();
     void showError(const QString& text);
     void finishSync(const std::optional<QString>& error);
 
@@ -119,6 +111,12 @@ private:
     SettingsAccount m_account;
     std::unique_ptr<QWidget> m_window;
     QWidget* m_content = nullptr;
+    std::vector<Control> m_controls;
+    QPushButton* m_resetShape = nullptr;
+    QCheckBox* m_startAtLoginBox = nullptr;
+    AccountControls m_accountControls{};
+    /// The two sign-in buttons, GitHub first, shown or hidden together.
+    QList<QWidget*> m_oauthRowViews;
     GuiPoster m_poster;
     int m_documentHeight = 0;
 };

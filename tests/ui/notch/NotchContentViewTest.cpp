@@ -1,10 +1,7 @@
 #include "ui/notch/NotchContentView.h"
 
-#include "prefs/Prefs.h"
-#include "tests/support/PrefsGuard.h"
 #include "tests/ui/SampleStats.h"
 #include "ui/card/CardRenderer.h"
-#include "ui/look/Accent.h"
 #include "ui/look/Theme.h"
 #include "ui/notch/CardPreview.h"
 
@@ -45,119 +42,174 @@ QMouseEvent press(QPointF at, Qt::MouseButton button = Qt::LeftButton)
     return QMouseEvent(QEvent::MouseButtonPress, at, at, button, button, Qt::NoModifier);
 }
 
-// A collapsed notch 180 wide: the sprite at its left end, the chosen figure in its right wing.
+// A collapsed notch 180 wide in the Lime accent with the default shape: the sprite at its left end, the chosen
+// figure in its right wing.
 class NotchContentViewTest : public ::testing::Test
 {
 protected:
-    PrefsGuard guard;
     NotchContentView view;
+    OverlayLook look{.accent = Accent::of(AccentChoice::Lime), .flare = 11, .collapsedRound = 13, .expandedRound = 16};
     const QRect sprite{19, 6, 25, 20};
 
-    void SetUp() override { view.resize(180, NotchContentView::collapsedH); }
+    void SetUp() override
+    {
+        view.resize(180, NotchContentView::collapsedH);
+        show(std::nullopt);
+    }
+
+    void show(const std::optional<Stats>& stats, bool amber = false)
+    {
+        view.setState(NotchState::of(stats, amber, look, view.state()));
+    }
+
+    void expand(bool expanded)
+    {
+        NotchState state = view.state();
+        state.expanded = expanded;
+        view.setState(state);
+    }
+
+    QRect wing() const { return view.rightWingRect().toAlignedRect(); }
 };
 
 } // namespace
 
-TEST_F(NotchContentViewTest, WingValueFollowsTheChosenStatistic)
+TEST_F(NotchContentViewTest, RenderIsABlackNotchTransparentOutside)
 {
-    Stats stats = sampleStats();
-    const std::pair<int, const char*> cases[] = {{0, "+12k"},  {1, "$3.50"}, {2, "0d"}, {3, "1.5k"},
-                                                 {4, "$1.5k"}, {5, "1.5M"},  {6, "42"}, {9, "42"}};
-    for (const auto& [index, text] : cases) {
-        Prefs::setInteger(PrefKey::WingStat, index);
-        EXPECT_EQ(NotchContentView::wingValue(stats).toStdString(), text) << index;
-    }
-}
-
-TEST_F(NotchContentViewTest, RenderIsABlackNotchWithTheSpriteAndNumberInTheStateColourAndTheSpriteMoves)
-{
-    QImage image = view.renderImage();
+    const QImage image = view.renderImage();
     ASSERT_EQ(image.size(), QSize(180, 32));
     EXPECT_EQ(image.pixelColor(90, 16), QColor(Qt::black));
     for (auto [x, y] : {std::pair{2, 20}, {177, 20}})
         EXPECT_EQ(image.pixelColor(x, y).alpha(), 0) << "outside the body at " << x;
-    EXPECT_EQ(brightestIn(image, sprite), Accent::current().color);
-    const QRect wing = view.rightWingRect().toAlignedRect();
-    EXPECT_EQ(brightestIn(image, wing), QColor(Qt::black)) << "no statistics, no number";
-    view.stats = sampleStats();
-    EXPECT_TRUE(near(brightestIn(view.renderImage(), wing), Accent::current().color));
-
-    view.amber = true;
-    image = view.renderImage();
-    EXPECT_EQ(brightestIn(image, sprite), Theme::amber());
-    EXPECT_TRUE(near(brightestIn(image, wing), Theme::amber()));
-    EXPECT_EQ(view.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), image)
-        << "the widget paints what it renders";
-
-    const QImage first = view.renderImage();
-    view.animFrame = 1;
-    EXPECT_NE(view.renderImage(), first);
-
-    EXPECT_TRUE(view.isAnimating());
-    view.animFrame = 11;
-    view.celebrating = true;
-    view.celebrateFrames = 2;
-    view.tick();
-    EXPECT_EQ(view.animFrame, 0);
-    EXPECT_TRUE(view.celebrating);
-    view.tick();
-    EXPECT_FALSE(view.celebrating);
 }
 
-TEST_F(NotchContentViewTest, ExpansionShowsTheCardAndTheStreakWarning)
+TEST_F(NotchContentViewTest, NumberAppearsOnlyWithFigures)
+{
+    EXPECT_EQ(brightestIn(view.renderImage(), wing()), QColor(Qt::black));
+    show(sampleStats());
+    EXPECT_TRUE(near(brightestIn(view.renderImage(), wing()), look.accent.color));
+}
+
+TEST_F(NotchContentViewTest, AmberColoursTheWholeStrip)
+{
+    EXPECT_EQ(brightestIn(view.renderImage(), sprite), look.accent.color);
+    show(sampleStats(), true);
+    const QImage image = view.renderImage();
+    EXPECT_EQ(brightestIn(image, sprite), Theme::amber());
+    EXPECT_TRUE(near(brightestIn(image, wing()), Theme::amber()));
+}
+
+TEST_F(NotchContentViewTest, TheWidgetPaintsWhatItRenders)
+{
+    show(sampleStats(), true);
+    EXPECT_EQ(view.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), view.renderImage());
+}
+
+TEST_F(NotchContentViewTest, TicksCycleTheSpriteInTwelveSteps)
+{
+    const QImage first = view.renderImage();
+    view.tick();
+    EXPECT_NE(view.renderImage(), first);
+    for (int i = 1; i < 12; ++i)
+        view.tick();
+    EXPECT_EQ(view.state().animFrame, 0);
+    EXPECT_TRUE(view.isAnimating());
+}
+
+TEST_F(NotchContentViewTest, CelebrationEndsAfterItsSteps)
+{
+    NotchState state = view.state();
+    state.celebrating = true;
+    state.celebrateFrames = 2;
+    view.setState(state);
+    view.tick();
+    EXPECT_TRUE(view.state().celebrating);
+    view.tick();
+    EXPECT_FALSE(view.state().celebrating);
+}
+
+TEST_F(NotchContentViewTest, ExpansionShowsTheCardWithTheStreakWarning)
 {
     view.resize(482, 330);
     Stats stats = sampleStats();
     stats.streakCurrent = 5;
-    view.stats = stats;
-    view.amber = true;
-    view.setExpanded(true);
-    EXPECT_EQ(view.cardView->image(), CardRenderer::image(stats));
+    show(stats, true);
+    expand(true);
+    EXPECT_EQ(view.cardView->image(), CardRenderer::image(stats, look.accent.color, look.texture));
     EXPECT_EQ(view.protectLabel->text().toStdString(), "protect your 5d streak \u2014 you haven't shipped today");
     EXPECT_TRUE(view.protectLabel->isVisibleTo(&view));
-
-    view.amber = false;
-    view.setExpanded(false);
-    EXPECT_FALSE(view.cardView->isVisibleTo(&view) || view.configureBtn->isVisibleTo(&view));
-    view.stats->linesAdded = 777777;
-    view.refreshCard();
-    EXPECT_EQ(view.cardView->image(), CardRenderer::image(stats)) << "collapsed, the card is left alone";
-    view.setExpanded(true);
-    EXPECT_EQ(view.cardView->image(), CardRenderer::image(*view.stats));
-    EXPECT_FALSE(view.protectLabel->isVisibleTo(&view));
 }
 
-TEST_F(NotchContentViewTest, ClicksCallTheirCallbacksAndHoverCollapsesOnlyAfterTheDelay)
+TEST_F(NotchContentViewTest, CollapsedTheCardIsLeftAlone)
 {
-    std::vector<std::string> calls;
-    QWidget* configured = nullptr;
-    view.onCycle = [&] { calls.push_back("cycle"); };
-    view.onDownload = [&] { calls.push_back("download"); };
-    view.onConfigure = [&](QWidget* clicked) { configured = clicked; };
-    view.onContextMenu = [&](QPoint at) { calls.push_back("menu " + std::to_string(at.x())); };
+    view.resize(482, 330);
+    show(sampleStats());
+    expand(true);
+    expand(false);
+    EXPECT_FALSE(view.cardView->isVisibleTo(&view) || view.configureBtn->isVisibleTo(&view));
+    Stats changed = sampleStats();
+    changed.linesAdded = 777777;
+    show(changed);
+    EXPECT_EQ(view.cardView->image(), CardRenderer::image(sampleStats(), look.accent.color, look.texture));
+    expand(true);
+    EXPECT_EQ(view.cardView->image(), CardRenderer::image(changed, look.accent.color, look.texture));
+}
+
+TEST_F(NotchContentViewTest, NewFiguresWhileExpandedRenderTheCardAgain)
+{
+    view.resize(482, 330);
+    show(sampleStats());
+    expand(true);
+    Stats changed = sampleStats();
+    changed.linesAdded = 777777;
+    show(changed, true);
+    EXPECT_EQ(view.cardView->image(), CardRenderer::image(changed, look.accent.color, look.texture));
+    EXPECT_FALSE(view.protectLabel->isVisibleTo(&view)) << "the warning waits for the next expansion";
+}
+
+TEST_F(NotchContentViewTest, OnlyALeftClickOnTheWingCycles)
+{
+    int cycles = 0;
+    view.onCycle = [&] { ++cycles; };
     send(view, press({20, 16}));
     send(view, press({160, 16}, Qt::RightButton));
-    EXPECT_TRUE(calls.empty()) << "only a left click on the wing cycles";
+    EXPECT_EQ(cycles, 0);
     send(view, press({160, 16}));
-    send(view, QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(30, 5), QPoint(700, 5)));
-    EXPECT_EQ(calls, (std::vector<std::string>{"cycle", "menu 700"}));
+    EXPECT_EQ(cycles, 1);
+}
 
+TEST_F(NotchContentViewTest, RightClickAsksForTheMenuAtThePointer)
+{
+    std::optional<QPoint> at;
+    view.onContextMenu = [&](QPoint p) { at = p; };
+    send(view, QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(30, 5), QPoint(700, 5)));
+    EXPECT_EQ(at, QPoint(700, 5));
+}
+
+TEST_F(NotchContentViewTest, OnlyConfigureKeepsTheOverlayOpen)
+{
+    int downloads = 0;
+    QWidget* configured = nullptr;
+    view.onDownload = [&] { ++downloads; };
+    view.onConfigure = [&](QWidget* clicked) { configured = clicked; };
     view.resize(482, 330);
-    view.setExpanded(true);
+    expand(true);
     send(view, QEvent(QEvent::Leave));
     view.downloadBtn->click();
+    EXPECT_EQ(downloads, 1);
     EXPECT_TRUE(view.collapsePending());
     view.configureBtn->click();
-    EXPECT_FALSE(view.collapsePending()) << "Configure keeps the overlay open";
+    EXPECT_FALSE(view.collapsePending());
     EXPECT_EQ(configured, view.configureBtn);
-    EXPECT_EQ(calls.back(), "download");
+}
 
+TEST_F(NotchContentViewTest, HoverCollapsesOnlyAfterTheDelay)
+{
     std::vector<bool> requests;
     view.onExpandChange = [&](bool e) { requests.push_back(e); };
     const QPointF at(20, 10);
     send(view, QEnterEvent(at, at, at));
     send(view, QEvent(QEvent::Leave));
-    EXPECT_TRUE(view.collapsePending());
     send(view, QEnterEvent(at, at, at));
     EXPECT_FALSE(view.collapsePending()) << "coming back within the delay cancels the collapse";
     send(view, QEvent(QEvent::Leave));

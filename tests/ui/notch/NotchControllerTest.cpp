@@ -2,6 +2,7 @@
 
 #include "prefs/Prefs.h"
 #include "tests/support/PrefsGuard.h"
+#include "tests/ui/SampleStats.h"
 #include "ui/notch/NotchContentView.h"
 #include "ui/notch/NotchPanel.h"
 
@@ -11,54 +12,66 @@
 
 namespace {
 
-// A plain 1440 x 900 screen, and one to its right whose camera housing spans x 2096 to 2296.
-ScreenGeometry screen(bool housing = false)
-{
-    ScreenGeometry s;
-    s.frame = housing ? QRectF(1440, -200, 1512, 982) : QRectF(0, 0, 1440, 900);
-    if (housing) {
-        s.safeAreaTop = 32;
-        s.auxiliaryTopLeft = QRectF(1440, -200, 656, 32);
-        s.auxiliaryTopRight = QRectF(2296, -200, 656, 32);
-    }
-    return s;
-}
-
 class NotchControllerTest : public ::testing::Test
 {
 protected:
     PrefsGuard guard;
-    NotchController notch{[] { return std::vector<ScreenGeometry>{screen()}; }};
+    NotchController notch{[] { return std::vector<ScreenGeometry>{{QRectF(0, 0, 1440, 900)}}; }};
+
+    QRect collapsed()
+    {
+        notch.relayout();
+        return notch.panel()->geometry();
+    }
 };
 
 } // namespace
 
-TEST_F(NotchControllerTest, CentresOnTheHousingOrTheScreenAndWidensForTheRightWing)
+TEST_F(NotchControllerTest, HangsFromTheTopCentreOfTheScreen)
 {
-    EXPECT_EQ(notch.panel()->geometry(), QRect(630, 0, 180, 32));
-    Prefs::setInteger(PrefKey::NotchWidthOffset, 10);
-    Prefs::setInteger(PrefKey::NotchXOffset, 7);
-    EXPECT_EQ(notch.frameFor(false), QRect(632, 0, 190, 32));
-    Stats stats;
-    Prefs::setInteger(PrefKey::WingStat, 4);
-    stats.cost = 123456789; // "$123456.8k"
-    notch.content()->stats = stats;
-    EXPECT_GT(notch.frameFor(false).width(), 190 + 20) << "room for the long figure";
-
-    NotchController housed([] { return std::vector<ScreenGeometry>{screen(), screen(true)}; });
-    PrefsGuard reset;
-    EXPECT_EQ(housed.frameFor(false), QRect(2030, -200, 332, 32)) << "the housing's 200 plus 55 on either side";
-    EXPECT_EQ(NotchController([] { return std::vector<ScreenGeometry>{}; }).frameFor(false), QRect(-90, 0, 180, 32))
-        << "no screen: the defaults";
+    const QRect frame = notch.panel()->geometry();
+    EXPECT_EQ(frame.top(), 0);
+    EXPECT_EQ(frame.center().x(), 719);
 }
 
-TEST_F(NotchControllerTest, HidingStopsTheSpriteTimerAndHoverAnimatesOnlyOnAChange)
+TEST_F(NotchControllerTest, OffsetsShiftAndStretchThePanel)
+{
+    const QRect before = collapsed();
+    Prefs::setInteger(PrefKey::NotchWidthOffset, 10);
+    Prefs::setInteger(PrefKey::NotchXOffset, 8);
+    const QRect after = collapsed();
+    EXPECT_EQ(after.width(), before.width() + 10);
+    EXPECT_EQ(after.center().x(), before.center().x() + 8);
+}
+
+TEST_F(NotchControllerTest, ALongFigureWidensTheCollapsedPanel)
+{
+    const int width = collapsed().width();
+    Prefs::setInteger(PrefKey::WingStat, static_cast<int>(WingFigure::TotalCost));
+    Stats stats = sampleStats();
+    stats.cost = 123456789; // "$123456.8k"
+    notch.present(stats, false);
+    EXPECT_GT(notch.panel()->geometry().width(), width + 20);
+}
+
+TEST_F(NotchControllerTest, WithoutAScreenThePanelStaysAtTheOrigin)
+{
+    NotchController lost([] { return std::vector<ScreenGeometry>{}; });
+    EXPECT_EQ(lost.frameFor(false), QRect(-90, 0, 180, 32));
+    EXPECT_EQ(lost.frameFor(false).top(), 0);
+}
+
+TEST_F(NotchControllerTest, HidingStopsTheSpriteTimer)
 {
     notch.setHidden(true);
     EXPECT_FALSE(notch.panel()->isVisible() || notch.content()->isAnimating());
     notch.setHidden(false);
     EXPECT_TRUE(notch.panel()->isVisible() && notch.content()->isAnimating());
+}
 
+TEST_F(NotchControllerTest, HoverAnimatesToTheExpandedFrameOnlyOnAChange)
+{
+    notch.setHidden(false);
     notch.content()->onExpandChange(false);
     EXPECT_FALSE(notch.animating());
     notch.content()->onExpandChange(true);
@@ -72,24 +85,37 @@ TEST_F(NotchControllerTest, HidingStopsTheSpriteTimerAndHoverAnimatesOnlyOnAChan
     EXPECT_FALSE(notch.animating());
 }
 
-TEST_F(NotchControllerTest, ExtremeOffsetsLeaveAGrabbablePartOnTheScreen)
+TEST_F(NotchControllerTest, CelebrateStartsTheCelebration)
+{
+    notch.celebrate();
+    EXPECT_TRUE(notch.content()->state().celebrating);
+    EXPECT_GT(notch.content()->state().celebrateFrames, 0);
+}
+
+TEST_F(NotchControllerTest, ExtremeSizesStayOnTheScreen)
 {
     Prefs::setInteger(PrefKey::NotchWidthOffset, -1000);
-    EXPECT_EQ(notch.frameFor(false), QRect(700, 0, 40, 32)) << "no narrower than 40, still centred";
+    EXPECT_EQ(collapsed().width(), 40) << "no narrower than 40";
     Prefs::setInteger(PrefKey::NotchWidthOffset, 100000);
     Prefs::setInteger(PrefKey::NotchHeightOffset, 100000);
-    EXPECT_EQ(notch.frameFor(false), QRect(0, 0, 1440, 900)) << "no larger than the screen";
-    Prefs::setInteger(PrefKey::NotchWidthOffset, 0);
+    EXPECT_EQ(collapsed(), QRect(0, 0, 1440, 900)) << "no larger than the screen";
     Prefs::setInteger(PrefKey::NotchHeightOffset, -1000);
-    Prefs::setInteger(PrefKey::NotchXOffset, 5000);
-    EXPECT_EQ(notch.frameFor(false), QRect(1400, 0, 180, 20)) << "40 wide stay on the screen, 20 high at least";
-    EXPECT_EQ(notch.frameFor(true), QRect(1400, 0, 482, 330));
-    Prefs::setReal(PrefKey::NotchFlare, std::nan(""));
-    Prefs::setInteger(PrefKey::NotchXOffset, 0);
-    EXPECT_EQ(notch.frameFor(false), QRect(700, 0, 40, 20)) << "a flare that is no number";
+    EXPECT_EQ(collapsed().height(), 20) << "no lower than 20";
+}
 
+TEST_F(NotchControllerTest, AnOffsetFarOutLeavesAGrabbablePartOnTheScreen)
+{
+    Prefs::setInteger(PrefKey::NotchXOffset, 5000);
+    EXPECT_EQ(collapsed().left(), 1400);
+    EXPECT_EQ(notch.frameFor(true).left(), 1400);
     Prefs::setInteger(PrefKey::NotchXOffset, -5000);
-    notch.relayout();
-    EXPECT_EQ(notch.panel()->geometry().right(), 39);
+    EXPECT_EQ(collapsed().right(), 39);
     EXPECT_EQ(Prefs::integer(PrefKey::NotchXOffset), -5000) << "the stored value stays as the user set it";
+}
+
+TEST_F(NotchControllerTest, AFlareThatIsNoNumberCountsAsTheNarrowest)
+{
+    Prefs::setReal(PrefKey::NotchFlare, std::nan(""));
+    Prefs::setInteger(PrefKey::NotchWidthOffset, -1000);
+    EXPECT_EQ(collapsed().width(), 40);
 }

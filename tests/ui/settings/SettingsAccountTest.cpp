@@ -51,20 +51,28 @@ protected:
         settings->setAccount(account);
     }
 
+    const SettingsWindowController::AccountControls& controls() const { return settings->accountControls(); }
+
     // The account section as the user sees it: the visible texts, in order.
     QStringList shown() const
     {
-        QStringList texts{settings->accountStatusLabel->text()};
-        for (const QPushButton* b :
-             {settings->githubButton, settings->googleButton, settings->signOutButton, settings->syncNowButton})
+        QStringList texts{controls().status->text()};
+        for (const QPushButton* b : {controls().github, controls().google, controls().signOut, controls().syncNow})
             if (!b->isHidden())
                 texts << b->text();
-        if (!settings->lastSyncLabel->isHidden())
-            texts << settings->lastSyncLabel->text();
+        if (!controls().lastSync->isHidden())
+            texts << controls().lastSync->text();
         return texts;
     }
 
-    QString error() const { return settings->accountErrorLabel->text(); }
+    QString error() const { return controls().error->text(); }
+
+    // Presses "Sync now" and lets the account fail it with text.
+    void failSync(const QString& text)
+    {
+        controls().syncNow->click();
+        fromAnotherThread([&] { pendingSync(text); });
+    }
 
     void signIn(std::optional<QString> email = QStringLiteral("ada@example.com"))
     {
@@ -75,65 +83,104 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsAccountTest, SectionFollowsTheSessionAndSignInSaysWhenTheBrowserWont)
+TEST_F(SettingsAccountTest, SignedOutOffersBothSignIns)
 {
     EXPECT_EQ(shown(), (QStringList{"Not signed in", "Sign in with GitHub", "Continue with Google"}));
-    settings->githubButton->click();
-    EXPECT_EQ(error(), QString()) << "the section changes only when the session does";
-    browserOpens = false;
-    settings->googleButton->click();
-    EXPECT_EQ(error(), QStringLiteral("Couldn't open the browser for Google sign-in"));
+    controls().github->click();
+    controls().google->click();
     EXPECT_EQ(providers, (QStringList{"github", "google"}));
+    EXPECT_EQ(error(), QString()) << "the section changes only when the session does";
+}
 
+TEST_F(SettingsAccountTest, SignInSaysWhenTheBrowserWontOpen)
+{
+    browserOpens = false;
+    controls().google->click();
+    EXPECT_EQ(error(), QStringLiteral("Couldn't open the browser for Google sign-in"));
+}
+
+TEST_F(SettingsAccountTest, SignedInShowsTheUserWithTheLastSync)
+{
     signIn();
     EXPECT_EQ(shown(), (QStringList{"Signed in as ada@example.com", "Sign out", "Sync now", "Not synced yet"}));
     Prefs::setText(PrefKey::LastSyncDate, QStringLiteral("2026-01-31"));
     signIn(std::nullopt);
     EXPECT_EQ(shown(), (QStringList{"Signed in as unknown", "Sign out", "Sync now", "Last synced 2026-01-31"}));
-    settings->signOutButton->click();
-    EXPECT_EQ(shown().first(), QStringLiteral("Not signed in"));
-    SettingsWindowController unconnected{StartAtLogin(QStringLiteral("/nonexistent/k.desktop"), QString())};
-    EXPECT_FALSE(unconnected.githubButton->isEnabled()) << "no sign-in is offered without an account";
 }
 
-TEST_F(SettingsAccountTest, SyncNowRunsWithTheButtonDisabledAndShowsTheOutcome)
+TEST_F(SettingsAccountTest, SignOutShowsTheSignInsAgain)
 {
     signIn();
-    settings->syncNowButton->click();
-    EXPECT_FALSE(settings->syncNowButton->isEnabled()) << "disabled while the sync runs";
+    controls().signOut->click();
+    EXPECT_EQ(shown().first(), QStringLiteral("Not signed in"));
+}
+
+TEST_F(SettingsAccountTest, WithoutAnAccountNoSignInIsOffered)
+{
+    SettingsWindowController unconnected{StartAtLogin(QStringLiteral("/nonexistent/k.desktop"), QString())};
+    EXPECT_FALSE(unconnected.accountControls().github->isEnabled());
+}
+
+TEST_F(SettingsAccountTest, SyncNowIsDisabledWhileItRuns)
+{
+    signIn();
+    controls().syncNow->click();
+    EXPECT_FALSE(controls().syncNow->isEnabled());
+    fromAnotherThread([&] { pendingSync(QStringLiteral("Not signed in")); });
+    EXPECT_TRUE(controls().syncNow->isEnabled());
+}
+
+TEST_F(SettingsAccountTest, ALongSyncErrorWrapsOntoAGrowingForm)
+{
+    signIn();
     const QString longError = QStringList(5, QStringLiteral("Unexpected response from server")).join(' ');
-    fromAnotherThread([&] { pendingSync(longError); });
-    EXPECT_TRUE(settings->syncNowButton->isEnabled());
+    failSync(longError);
     EXPECT_EQ(error(), QStringLiteral("Sync failed: ") + longError);
-    EXPECT_GT(settings->accountErrorLabel->height(), 16) << "wrapped onto several lines, not cut off";
-    EXPECT_GE(settings->contentView()->height(), settings->accountErrorLabel->geometry().bottom() + 1 + 18);
-    settings->syncNowButton->click();
+    EXPECT_GT(controls().error->height(), 16) << "wrapped onto several lines, not cut off";
+    EXPECT_GE(settings->contentView()->height(), controls().error->geometry().bottom() + 1 + 18);
+}
+
+TEST_F(SettingsAccountTest, ASuccessfulSyncShowsTheDayInsteadOfTheError)
+{
+    signIn();
+    failSync(QStringLiteral("Unexpected response from server"));
+    controls().syncNow->click();
     fromAnotherThread([&] {
         Prefs::setText(PrefKey::LastSyncDate, QStringLiteral("2026-02-03"));
         pendingSync(std::nullopt);
     });
     EXPECT_EQ(error(), QString());
-    EXPECT_EQ(settings->lastSyncLabel->text(), QStringLiteral("Last synced 2026-02-03"));
+    EXPECT_EQ(controls().lastSync->text(), QStringLiteral("Last synced 2026-02-03"));
+}
 
-    // Private mode and missing figures never reach the account.
+TEST_F(SettingsAccountTest, WithoutFiguresNothingIsSent)
+{
+    signIn();
     stats.reset();
-    settings->syncNowButton->click();
+    controls().syncNow->click();
     EXPECT_EQ(error(), QStringLiteral("No stats available yet"));
-    stats = Stats{};
-    Prefs::setFlag(PrefKey::PrivateMode, true);
-    settings->syncNowButton->click();
-    QCoreApplication::sendPostedEvents();
-    EXPECT_TRUE(settings->syncNowButton->isEnabled());
-    EXPECT_EQ(error(), QStringLiteral("Sync failed: Private mode is on -- nothing leaves this computer"));
-    EXPECT_EQ(syncs, 2);
+    EXPECT_EQ(syncs, 0);
+}
 
-    // Late callbacks after the window is gone do nothing.
-    Prefs::setFlag(PrefKey::PrivateMode, false);
-    settings->syncNowButton->click();
+TEST_F(SettingsAccountTest, PrivateModeNeverReachesTheAccount)
+{
+    signIn();
+    Prefs::setFlag(PrefKey::PrivateMode, true);
+    controls().syncNow->click();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(controls().syncNow->isEnabled());
+    EXPECT_EQ(error(), QStringLiteral("Sync failed: Private mode is on -- nothing leaves this computer"));
+    EXPECT_EQ(syncs, 0);
+}
+
+TEST_F(SettingsAccountTest, LateCallbacksAfterTheWindowIsGoneDoNothing)
+{
+    signIn();
+    controls().syncNow->click();
     settings.reset();
     fromAnotherThread([&] {
         pendingSync(std::nullopt);
         sessionChanged();
     });
-    EXPECT_EQ(syncs, 3);
+    EXPECT_EQ(syncs, 1);
 }

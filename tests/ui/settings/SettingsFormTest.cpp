@@ -26,123 +26,159 @@ protected:
         settings.onChange = [this] { ++changes; };
     }
 
-    void press(const char* name, int times = 1)
+    void press(PrefKey key, int direction, int times = 1)
     {
-        auto* button = settings.contentView()->findChild<QPushButton*>(QLatin1String(name));
-        ASSERT_NE(button, nullptr) << name;
+        QPushButton* button = settings.stepButton(key, direction);
+        ASSERT_NE(button, nullptr);
         for (int i = 0; i < times; ++i)
             button->click();
     }
 
-    int labelY(const QString& text) const
-    {
-        for (const QLabel* label : settings.contentView()->findChildren<QLabel*>())
-            if (label->text() == text)
-                return label->y();
-        return -1;
-    }
+    QString shown(PrefKey key) const { return settings.stepperValue(key)->text(); }
 
     QStringList shape() const
     {
-        return {settings.flareLabel->text(), settings.roundLabel->text(), settings.widthLabel->text(),
-                settings.xOffsetLabel->text(), settings.heightLabel->text()};
+        return {shown(PrefKey::NotchFlare), shown(PrefKey::NotchRound), shown(PrefKey::NotchWidthOffset),
+                shown(PrefKey::NotchXOffset), shown(PrefKey::NotchHeightOffset)};
+    }
+
+    // The form's direct elements, top to bottom (hidden ones keep their slots).
+    std::vector<const QWidget*> elements() const
+    {
+        std::vector<const QWidget*> list;
+        for (const QWidget* w : settings.contentView()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            list.push_back(w);
+        std::sort(list.begin(), list.end(), [](auto* a, auto* b) { return a->y() < b->y(); });
+        return list;
     }
 };
 
 } // namespace
 
-TEST_F(SettingsFormTest, FormStandsAtItsPositions)
+TEST_F(SettingsFormTest, NoTwoElementsOverlap)
 {
-    EXPECT_EQ(settings.contentView()->size(), QSize(460, 850)) << "the Privacy section's third box adds 30";
-    for (const auto& [title, y] : std::vector<std::pair<QString, int>>{
-             {"NOTCH", 20}, {"CARD", 160}, {"NOTCH SHAPE & ALIGNMENT", 232}, {"PRIVACY", 474}, {"ACCOUNT", 602}})
-        EXPECT_EQ(labelY(title), y) << title.toStdString();
-    EXPECT_EQ(labelY("Right stat"), 48) << "a row's title sits 4 below its control";
-
-    // clang-format off
-    const std::vector<std::pair<const QWidget*, QRect>> frames{
-        {settings.notchRightStatPopup, {246, 44, 190, 24}},   {settings.notchSpritePopup, {246, 78, 190, 24}},
-        {settings.accentPopup, {246, 112, 190, 24}},          {settings.cardStylePopup, {246, 184, 190, 24}},
-        {settings.flareLabel->parentWidget(), {246, 256, 190, 24}}, {settings.flareLabel, {36, 4, 118, 16}},
-        {settings.heightLabel->parentWidget(), {246, 392, 190, 24}}, {settings.resetShapeButton, {24, 426, 412, 24}},
-        {settings.leaderboardCheckbox, {24, 498, 412, 20}},  {settings.privateModeCheckbox, {24, 528, 412, 20}},
-        {settings.startAtLoginCheckbox, {24, 558, 412, 20}}, {settings.accountStatusLabel, {24, 626, 412, 18}},
-        {settings.githubButton, {24, 654, 412, 24}},         {settings.googleButton, {24, 688, 412, 24}},
-        {settings.signOutButton, {24, 722, 412, 24}},        {settings.syncNowButton, {24, 756, 412, 24}},
-        {settings.lastSyncLabel, {24, 790, 412, 16}},        {settings.accountErrorLabel, {24, 816, 412, 16}},
-    };
-    // clang-format on
-    for (const auto& [widget, frame] : frames)
-        EXPECT_EQ(widget->geometry(), frame) << widget->metaObject()->className() << " at y " << frame.y();
-    EXPECT_EQ(settings.resetShapeButton->text(), QStringLiteral("Reset shape && alignment"))
-        << "shown as one ampersand, not as a shortcut mark";
+    const auto list = elements();
+    for (size_t i = 0; i < list.size(); ++i)
+        for (size_t j = i + 1; j < list.size(); ++j)
+            EXPECT_FALSE(list[i]->geometry().intersects(list[j]->geometry()))
+                << list[i]->metaObject()->className() << " at y " << list[i]->y() << " and "
+                << list[j]->metaObject()->className() << " at y " << list[j]->y();
 }
 
-TEST_F(SettingsFormTest, ControlsShowTheStoredPreferencesAndSteppersKeepTheirBoundsAndResetRestoresTheShape)
+TEST_F(SettingsFormTest, EveryElementIsInsideTheForm)
 {
-    EXPECT_EQ((QStringList{settings.notchRightStatPopup->currentText(), settings.notchSpritePopup->currentText(),
-                           settings.cardStylePopup->currentText()}),
-              (QStringList{"Lines today", "Ship", "Scanlines"}));
-    EXPECT_TRUE(settings.leaderboardCheckbox->isChecked() && !settings.privateModeCheckbox->isChecked());
+    const QRect form = settings.contentView()->rect();
+    for (const QWidget* w : elements())
+        EXPECT_TRUE(form.contains(w->geometry())) << w->metaObject()->className() << " at y " << w->y();
+}
 
-    Prefs::setReal(PrefKey::NotchFlare, 0.0);
+TEST_F(SettingsFormTest, TextsFitTheirLabels)
+{
+    for (const QLabel* label : settings.contentView()->findChildren<QLabel*>()) {
+        if (!label->wordWrap()) {
+            EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+        }
+    }
+}
+
+TEST_F(SettingsFormTest, SectionsComeInTheirOrder)
+{
+    QStringList headers;
+    for (const QWidget* w : elements())
+        if (const auto* label = qobject_cast<const QLabel*>(w);
+            label && label->text() == label->text().toUpper() && !label->text().isEmpty() && label->x() == 24)
+            headers << label->text();
+    EXPECT_EQ(headers, (QStringList{"NOTCH", "CARD", "NOTCH SHAPE & ALIGNMENT", "PRIVACY", "ACCOUNT"}));
+    EXPECT_LT(settings.popup(PrefKey::WingStat)->y(), settings.popup(PrefKey::SpriteKind)->y());
+    EXPECT_LT(settings.stepperValue(PrefKey::NotchXOffset)->parentWidget()->y(),
+              settings.stepperValue(PrefKey::NotchHeightOffset)->parentWidget()->y());
+    EXPECT_LT(settings.checkBox(PrefKey::PrivateMode)->y(), settings.startAtLoginBox()->y());
+}
+
+TEST_F(SettingsFormTest, ResetButtonShowsOneAmpersand)
+{
+    EXPECT_EQ(settings.resetShapeButton()->text(), QStringLiteral("Reset shape && alignment"))
+        << "doubled, it is no shortcut mark";
+}
+
+TEST_F(SettingsFormTest, FreshPreferencesShowTheDefaults)
+{
+    EXPECT_EQ((QStringList{settings.popup(PrefKey::WingStat)->currentText(),
+                           settings.popup(PrefKey::SpriteKind)->currentText(),
+                           settings.popup(PrefKey::CardBackground)->currentText()}),
+              (QStringList{"Lines today", "Ship", "Scanlines"}));
+    EXPECT_EQ(shape(), (QStringList{"11", "13", "0", "0", "0"}));
+    EXPECT_TRUE(settings.checkBox(PrefKey::LeaderboardOptIn)->isChecked());
+    EXPECT_FALSE(settings.checkBox(PrefKey::PrivateMode)->isChecked());
+}
+
+TEST_F(SettingsFormTest, ControlsFollowChangesMadeElsewhere)
+{
     Prefs::setReal(PrefKey::NotchRound, 17.9);
     Prefs::setInteger(PrefKey::NotchXOffset, -8);
     Prefs::setInteger(PrefKey::AccentTheme, 99);
-    settings.refreshControls();
-    EXPECT_EQ(shape(), (QStringList{"11", "17", "0", "-8", "0"})) << "a stored 0 reads as the default";
-    EXPECT_EQ(settings.accentPopup->currentText(), QStringLiteral("Violet")) << "clamped as the overlay reads it";
-    EXPECT_EQ(changes, 0) << "refreshing writes nothing back";
+    EXPECT_EQ(shown(PrefKey::NotchRound), QStringLiteral("17"));
+    EXPECT_EQ(shown(PrefKey::NotchXOffset), QStringLiteral("-8"));
+    EXPECT_EQ(settings.popup(PrefKey::AccentTheme)->currentText(), QStringLiteral("Violet"))
+        << "clamped as the overlay reads it";
+    EXPECT_EQ(changes, 0) << "following a change writes nothing back";
+}
 
-    settings.resetShapeButton->click();
-    changes = 0;
-    press("flarePlus");
-    EXPECT_EQ(Prefs::real(PrefKey::NotchFlare), 13) << "the first step starts from the default";
-    press("flarePlus", 19);
-    press("roundMinus", 7);
-    press("widthMinus", 3);
-    press("xPlus");
-    press("heightMinus");
-    EXPECT_EQ(shape(), (QStringList{"40", "1", "-6", "2", "-2"}));
-    EXPECT_EQ(changes, 32) << "one call per press";
-    Prefs::remove(PrefKey::NotchFlare);
-    press("flareMinus");
-    EXPECT_EQ(Prefs::real(PrefKey::NotchFlare), 9);
-    Prefs::setInteger(PrefKey::NotchWidthOffset, std::numeric_limits<int64_t>::max() - 1);
-    press("widthPlus", 2);
-    EXPECT_EQ(Prefs::integer(PrefKey::NotchWidthOffset), std::numeric_limits<int64_t>::max()) << "no wrap-around";
+TEST_F(SettingsFormTest, FlareStopsAtForty)
+{
+    press(PrefKey::NotchFlare, 1, 20);
+    EXPECT_EQ(shown(PrefKey::NotchFlare), QStringLiteral("40"));
+    EXPECT_EQ(changes, 20) << "one call per press";
+}
 
+TEST_F(SettingsFormTest, RadiusStopsAtOne)
+{
+    press(PrefKey::NotchRound, -1, 7);
+    EXPECT_EQ(shown(PrefKey::NotchRound), QStringLiteral("1"));
+}
+
+TEST_F(SettingsFormTest, OffsetsStepByTwoEitherWay)
+{
+    press(PrefKey::NotchWidthOffset, -1, 3);
+    press(PrefKey::NotchXOffset, 1);
+    press(PrefKey::NotchHeightOffset, -1);
+    EXPECT_EQ(shape().mid(2), (QStringList{"-6", "2", "-2"}));
+}
+
+TEST_F(SettingsFormTest, ResetRestoresTheShapeWithOneChange)
+{
+    press(PrefKey::NotchFlare, 1);
+    press(PrefKey::NotchWidthOffset, 1);
     changes = 0;
-    settings.resetShapeButton->click();
+    settings.resetShapeButton()->click();
     EXPECT_EQ(shape(), (QStringList{"11", "13", "0", "0", "0"}));
     EXPECT_EQ(changes, 1);
     EXPECT_FALSE(Prefs::has(PrefKey::NotchFlare) || Prefs::has(PrefKey::NotchRound));
 }
 
-TEST_F(SettingsFormTest, EveryPopupAndCheckBoxWritesItsKeyAndReportsOnce)
+TEST_F(SettingsFormTest, EveryPopupChoiceIsOneWriteAndOneReport)
 {
-    for (const auto& [popup, key] :
-         std::vector<std::pair<QComboBox*, PrefKey>>{{settings.notchRightStatPopup, PrefKey::WingStat},
-                                                     {settings.notchSpritePopup, PrefKey::SpriteKind},
-                                                     {settings.accentPopup, PrefKey::AccentTheme},
-                                                     {settings.cardStylePopup, PrefKey::CardBackground}}) {
+    for (const PrefKey key : {PrefKey::WingStat, PrefKey::SpriteKind, PrefKey::AccentTheme, PrefKey::CardBackground}) {
         changes = 0;
-        QTest::keyClick(popup, Qt::Key_Down);
-        QTest::keyClick(popup, Qt::Key_Down);
-        EXPECT_EQ(Prefs::integer(key), 2) << Prefs::spec(key).name;
-        EXPECT_EQ(changes, 2) << Prefs::spec(key).name;
+        QTest::keyClick(settings.popup(key), Qt::Key_Down);
+        QTest::keyClick(settings.popup(key), Qt::Key_Down);
+        EXPECT_EQ(Prefs::integer(key), 2) << Prefs::row(key).name;
+        EXPECT_EQ(changes, 2) << Prefs::row(key).name;
     }
-    changes = 0;
-    settings.leaderboardCheckbox->click();
-    settings.privateModeCheckbox->click();
+}
+
+TEST_F(SettingsFormTest, EveryCheckBoxWritesItsKey)
+{
+    settings.checkBox(PrefKey::LeaderboardOptIn)->click();
+    settings.checkBox(PrefKey::PrivateMode)->click();
     EXPECT_TRUE(Prefs::has(PrefKey::LeaderboardOptIn) && !Prefs::leaderboardOptIn());
     EXPECT_TRUE(Prefs::flag(PrefKey::PrivateMode));
     EXPECT_EQ(changes, 2);
 }
 
-TEST_F(SettingsFormTest, StartAtLoginWritesAndRemovesTheAutostartEntry)
+TEST_F(SettingsFormTest, StartAtLoginWritesTheAutostartEntry)
 {
-    settings.startAtLoginCheckbox->click();
+    settings.startAtLoginBox()->click();
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
@@ -150,16 +186,34 @@ TEST_F(SettingsFormTest, StartAtLoginWritesAndRemovesTheAutostartEntry)
                 text.contains(QStringLiteral("\nExec=\"/opt/My Apps/korvel\"\n")))
         << text.toStdString();
     EXPECT_EQ(changes, 0) << "no preference changed";
-    settings.startAtLoginCheckbox->setChecked(false);
+    settings.startAtLoginBox()->setChecked(false);
     settings.refreshControls();
-    EXPECT_TRUE(settings.startAtLoginCheckbox->isChecked()) << "read back from the file";
-    settings.startAtLoginCheckbox->click();
-    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_TRUE(settings.startAtLoginBox()->isChecked()) << "read back from the file";
+}
 
+TEST_F(SettingsFormTest, StartAtLoginRemovesTheEntryAgain)
+{
+    settings.startAtLoginBox()->click();
+    settings.startAtLoginBox()->click();
+    EXPECT_FALSE(QFile::exists(entry));
+}
+
+TEST_F(SettingsFormTest, AnAutostartEntryThatCannotBeWrittenIsSaid)
+{
     config.write("blocked", "a file where the autostart folder should be");
     const QString blocked = QString::fromStdString(config.path() + "/blocked/korvel.desktop");
     SettingsWindowController other{StartAtLogin(blocked, QStringLiteral("/usr/bin/korvel"))};
-    other.startAtLoginCheckbox->click();
-    EXPECT_FALSE(other.startAtLoginCheckbox->isChecked()) << "the box shows what is on disk";
-    EXPECT_TRUE(other.accountErrorLabel->text().startsWith(QStringLiteral("Couldn't change ") + blocked));
+    other.startAtLoginBox()->click();
+    EXPECT_FALSE(other.startAtLoginBox()->isChecked()) << "the box shows what is on disk";
+    EXPECT_TRUE(other.accountControls().error->text().startsWith(QStringLiteral("Couldn't change ") + blocked));
+}
+
+TEST_F(SettingsFormTest, AnInvertedCheckBoxIsCheckedWhileItsPreferenceIsOff)
+{
+    QCheckBox* keep = settings.checkBox(PrefKey::ForgetDeletedLogs);
+    ASSERT_NE(keep, nullptr);
+    EXPECT_TRUE(keep->isChecked());
+    keep->click();
+    EXPECT_TRUE(Prefs::flag(PrefKey::ForgetDeletedLogs));
+    EXPECT_GT(keep->y(), settings.startAtLoginBox()->y());
 }

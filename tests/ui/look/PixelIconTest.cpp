@@ -1,4 +1,4 @@
-#include "ui/notch/PixelIcon.h"
+#include "ui/look/PixelIcon.h"
 
 #include <QImage>
 #include <QPainter>
