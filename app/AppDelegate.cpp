@@ -4,6 +4,7 @@
 #include "app/CardExport.h"
 #include "app/Milestones.h"
 #include "app/StatsWorker.h"
+#include "core/AgentHomes.h"
 #include "core/StatsCache.h"
 #include "prefs/Prefs.h"
 #include "sync/AuthManager.h"
@@ -52,7 +53,7 @@ AppEnvironment AppEnvironment::standard(bool debugLogging)
     env.build = [worker] { return worker->build(); };
     env.flush = [worker] { worker->flush(); };
     env.loadCachedStats = [] { return StatsCache::load(); };
-    env.watchedFolder = QDir::homePath() + QStringLiteral("/.claude/projects");
+    env.watchedFolder = QString::fromStdString(AgentHomes::claudeProjects());
     env.desktopFolder = CardExport::desktopDirectory;
     env.reveal = CardExport::reveal;
     env.debugLogging = debugLogging;

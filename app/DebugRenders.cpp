@@ -1,5 +1,6 @@
 #include "app/DebugRenders.h"
 
+#include "app/LogSettings.h"
 #include "core/StatsBuilder.h"
 #include "prefs/Prefs.h"
 #include "ui/card/CardRenderer.h"
@@ -103,7 +104,8 @@ int writeCard(const std::string& path, std::ostream& out, std::ostream& err)
 {
     HeadlessApp app;
     Font::registerFont();
-    const auto png = CardRenderer::pngData(StatsEngine::buildStats(), Accent::current().color, Prefs::cardTexture());
+    const auto png = CardRenderer::pngData(StatsEngine::buildStats(LogSettings::locations()), Accent::current().color,
+                                           Prefs::cardTexture());
     if (!png) {
         err << "korvel: card render failed\n";
         return 1;

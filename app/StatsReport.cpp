@@ -1,5 +1,6 @@
 #include "app/StatsReport.h"
 
+#include "app/LogSettings.h"
 #include "app/ReportFormat.h"
 #include "core/PlainText.h"
 #include "core/StatsBuilder.h"
@@ -23,7 +24,7 @@ struct TimedStats
 
 TimedStats timedBuild(const std::optional<std::string>& dir)
 {
-    const LogLocations where = LogLocations::defaults(dir);
+    const LogLocations where = LogSettings::locations(dir);
     const double now = TimeKit::now();
     StatsBuilder builder;
     const auto before = std::chrono::steady_clock::now();

@@ -1,5 +1,6 @@
 #include "app/StatsWorker.h"
 
+#include "app/LogSettings.h"
 #include "core/StatsCache.h"
 #include "core/TimeKit.h"
 
@@ -11,7 +12,7 @@ StatsWorker::StatsWorker()
 RefreshResult StatsWorker::build()
 {
     const double now = TimeKit::now();
-    Stats stats = m_builder.build(LogLocations::defaults(), now);
+    Stats stats = m_builder.build(LogSettings::locations(), now);
     m_latest = stats;
     if (m_saved != m_latest && (now - m_lastSave >= kSaveInterval || now < m_lastSave)) {
         if (StatsCache::save(stats))

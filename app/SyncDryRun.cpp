@@ -1,5 +1,6 @@
 #include "app/SyncDryRun.h"
 
+#include "app/LogSettings.h"
 #include "core/StatsBuilder.h"
 #include "sync/AuthManager.h"
 #include "sync/StatsSync.h"
@@ -19,7 +20,7 @@ void print(std::ostream& out, std::ostream& err)
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    const Stats stats = StatsEngine::buildStats();
+    const Stats stats = StatsEngine::buildStats(LogSettings::locations());
     const AuthManager& auth = AuthManager::shared();
     if (!auth.backend().usable())
         err << auth.backend().problem().toStdString() << '\n';

@@ -110,7 +110,8 @@ Opening failureOf(sqlite3* db)
 
 Opened failed(sqlite3* db, Opening outcome)
 {
-    sqlite3_close(db);
+    // Closed once the statements still open in the caller's scope are finalized.
+    sqlite3_close_v2(db);
     return {nullptr, outcome};
 }
 

@@ -415,10 +415,10 @@ void StatsBuilder::flush()
 
 namespace StatsEngine {
 
-Stats buildStats(const std::optional<std::string>& dir)
+Stats buildStats(const LogLocations& where)
 {
     StatsBuilder builder;
-    return builder.build(LogLocations::defaults(dir), TimeKit::now());
+    return builder.build(where, TimeKit::now());
 }
 
 } // namespace StatsEngine

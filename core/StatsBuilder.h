@@ -109,7 +109,7 @@ private:
 
 namespace StatsEngine {
 
-/// One build from the default locations (dir replaces the Claude Code projects directory) at the current time.
-Stats buildStats(const std::optional<std::string>& dir = std::nullopt);
+/// One build from where at the current time.
+Stats buildStats(const LogLocations& where = LogLocations::defaults());
 
 } // namespace StatsEngine

@@ -66,6 +66,11 @@ TEST_F(StatsCommandTest, WarmChangedAndOtherTreesGiveFreshFigures)
         << "the deleted transcript keeps counting: " << changed;
     EXPECT_NE(changed.find("topModel Opus 4.6\n"), std::string::npos) << changed;
     EXPECT_EQ(figures(korvel(home, {"--stats"})), changed) << "warm";
+    home.write("config/Korvel/Korvel.conf", "[General]\nkorvel.forgetDeletedLogs=true\n");
+    const std::string onDisk = figures(korvel(home, {"--stats"}));
+    EXPECT_NE(onDisk.find("linesAdded 6 linesRemoved 0 total 6\nsessions 1\n"), std::string::npos)
+        << "deleted logs let go: " << onDisk;
+    std::remove((home.path() + "/config/Korvel/Korvel.conf").c_str());
     const std::string moved =
         figures(korvel(home, {"--stats"}, "UTC", {"CLAUDE_CONFIG_DIR=" + home.path() + "/agent-home"}));
     EXPECT_NE(moved.find("linesAdded 0 linesRemoved 0 total 0\nsessions 0\n"), std::string::npos)
