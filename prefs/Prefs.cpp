@@ -174,20 +174,33 @@ bool has(PrefKey key)
     return store().contains(name(key));
 }
 
+// The file is the user's to edit: a value that does not parse (or is not a finite number) reads as the fallback,
+// and one out of the row's bounds as the nearest bound. Reading never rewrites it.
 int64_t integer(PrefKey key)
 {
+    const PrefRow& r = row(key);
     const QVariant v = value(key);
-    return v.isValid() ? v.toLongLong() : static_cast<int64_t>(row(key).fallback);
+    bool parsed = false;
+    const int64_t stored = v.isValid() ? v.toLongLong(&parsed) : 0;
+    if (!parsed)
+        return static_cast<int64_t>(r.fallback);
+    const auto bound = [](double b) {
+        return b >= 0x1p63   ? std::numeric_limits<int64_t>::max()
+               : b < -0x1p63 ? std::numeric_limits<int64_t>::min()
+                             : static_cast<int64_t>(b);
+    };
+    return std::clamp(stored, bound(r.min), bound(r.max));
 }
 
 double real(PrefKey key)
 {
     const PrefRow& r = row(key);
     const QVariant v = value(key);
-    if (!v.isValid())
+    bool parsed = false;
+    const double stored = v.isValid() ? v.toDouble(&parsed) : 0;
+    if (!parsed || !std::isfinite(stored) || (stored == 0 && r.zeroIsUnset))
         return r.fallback;
-    const double stored = v.toDouble();
-    return stored == 0 && r.zeroIsUnset ? r.fallback : stored;
+    return std::clamp(stored, r.min, r.max);
 }
 
 bool flag(PrefKey key)

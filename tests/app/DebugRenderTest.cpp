@@ -53,6 +53,9 @@ TEST_F(DebugRenderTest, NotchViewsFollowTheFlarePreference)
     // Flare 20: a 220-wide notch from x 110; its body begins at 130.
     EXPECT_EQ(QColor(corner.pixel(135, 40)), QColor(Qt::black));
     EXPECT_EQ(QColor(corner.pixel(125, 40)), QColor(200, 129, 74));
+    // A flare that is no number draws the default notch.
+    home.write("config/Korvel/Korvel.conf", "[General]\nkorvel.notchFlare=nan\n");
+    EXPECT_EQ(render("--notchview", "wrote notch silhouette + 4x corner zoom to "), view);
 }
 
 TEST_F(DebugRenderTest, APictureThatCannotBeWrittenIsAnError)

@@ -2,6 +2,7 @@
 
 #include "tests/support/PrefsGuard.h"
 
+#include <QSettings>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 #include <limits>
@@ -76,7 +77,7 @@ TEST_F(PrefsTest, StepsStopAtTheBoundInTheirDirection)
     EXPECT_EQ(Prefs::real(PrefKey::NotchFlare), 40);
     Prefs::setReal(PrefKey::NotchFlare, -5);
     Prefs::step(PrefKey::NotchFlare, 1);
-    EXPECT_EQ(Prefs::real(PrefKey::NotchFlare), -3) << "stepping up never lifts a value to the lower bound";
+    EXPECT_EQ(Prefs::real(PrefKey::NotchFlare), 3) << "a value below the bound reads as the bound";
     Prefs::setReal(PrefKey::NotchRound, 2);
     Prefs::step(PrefKey::NotchRound, -1);
     EXPECT_EQ(Prefs::stepperText(PrefKey::NotchRound), QStringLiteral("1"));
@@ -96,8 +97,6 @@ TEST_F(PrefsTest, ShapeStepperTextCutsFractions)
 {
     Prefs::setReal(PrefKey::NotchRound, 17.9);
     EXPECT_EQ(Prefs::stepperText(PrefKey::NotchRound), QStringLiteral("17"));
-    Prefs::setReal(PrefKey::NotchFlare, -0.5);
-    EXPECT_EQ(Prefs::stepperText(PrefKey::NotchFlare), QStringLiteral("0"));
 }
 
 TEST_F(PrefsTest, ResetAlignmentZeroesTheOffsetsOnly)
@@ -120,4 +119,28 @@ TEST_F(PrefsTest, OnlyRealChangesAreAnnounced)
     Prefs::remove(PrefKey::MsLines);
     ASSERT_EQ(spy.size(), 2);
     EXPECT_EQ(spy[0][0].value<PrefKey>(), PrefKey::MsLines);
+}
+
+TEST_F(PrefsTest, ValuesOutOfRangeInTheFileReadAsTheirRowAllows)
+{
+    // What a user's hand could leave in the file: text, as the file holds it.
+    const std::pair<const char*, const char*> stored[] = {
+        {"korvel.notchFlare", "nan"},          {"korvel.notchRound", "1e308"}, {"korvel.notchWidthOffset", "inf"},
+        {"korvel.notchXOffset", "-7"},         {"korvel.msLines", "lots"},     {"korvel.lastSyncTimestamp", "-inf"},
+        {"korvel.notchHeightOffset", "1e308"},
+    };
+    QSettings file(QStringLiteral("Korvel"), QStringLiteral("Korvel"));
+    for (const auto& [name, text] : stored)
+        file.setValue(QString::fromLatin1(name), QString::fromLatin1(text));
+    EXPECT_EQ(Prefs::real(PrefKey::NotchFlare), Prefs::row(PrefKey::NotchFlare).fallback) << "not a number";
+    EXPECT_EQ(Prefs::real(PrefKey::NotchRound), Prefs::row(PrefKey::NotchRound).max) << "beyond the bound";
+    EXPECT_EQ(Prefs::integer(PrefKey::NotchWidthOffset), 0) << "no whole number";
+    EXPECT_EQ(Prefs::integer(PrefKey::NotchXOffset), -7);
+    EXPECT_EQ(Prefs::integer(PrefKey::NotchHeightOffset), 0);
+    EXPECT_EQ(Prefs::integer(PrefKey::MsLines), 0);
+    EXPECT_EQ(Prefs::real(PrefKey::LastSyncTimestamp), 0);
+    file.setValue(QStringLiteral("korvel.notchRound"), QStringLiteral("-5"));
+    EXPECT_EQ(Prefs::real(PrefKey::NotchRound), Prefs::row(PrefKey::NotchRound).min);
+    EXPECT_EQ(file.value(QStringLiteral("korvel.notchFlare")).toString(), QStringLiteral("nan"))
+        << "reading rewrites nothing";
 }
