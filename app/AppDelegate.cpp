@@ -198,7 +198,7 @@ void AppDelegate::saveCard()
     const QString written = CardExport::save(*m_stats, dir);
     if (written.isEmpty()) {
         // Nothing to show in the file manager: say that it failed, where the user looks.
-        const QString message = QStringLiteral("Couldn't save the card to ") + dir;
+        const QString message = QStringLiteral("Couldn't save the card to ") + Fmt::shown(dir);
         m_header->setText(message);
         if (m_tray)
             m_tray->showMessage(QStringLiteral("Korvel"), message, QSystemTrayIcon::Warning);

@@ -183,7 +183,7 @@ void drawCells(QPainter& p, const Stats& stats, const QColor& highlight)
 void drawFooter(QPainter& p, const Stats& stats)
 {
     text(p, QStringLiteral("TOP MODEL"), kLeft, 550, Font::pixel(15), muted(), AlignLeft);
-    const QString model = stats.topModel ? QString::fromStdString(*stats.topModel) : QStringLiteral("-");
+    const QString model = stats.topModel ? Fmt::shown(*stats.topModel) : QStringLiteral("-");
     text(p, model, 190, 550, Font::pixel(17), fg(), AlignLeft);
 }
 

@@ -1,5 +1,7 @@
 #include "ui/look/Fmt.h"
 
+#include "core/PlainText.h"
+
 #include <QDate>
 #include <QLocale>
 #include <cmath>
@@ -34,6 +36,16 @@ QString humanDate(const std::optional<std::string>& dayKey)
     if (!date.isValid())
         return {};
     return QLocale(QLocale::English, QLocale::UnitedStates).toString(date, QStringLiteral("MMM d"));
+}
+
+QString shown(std::string_view text)
+{
+    return QString::fromStdString(PlainText::shown(text));
+}
+
+QString shown(const QString& text)
+{
+    return shown(text.toStdString());
 }
 
 } // namespace Fmt

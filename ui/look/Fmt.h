@@ -3,6 +3,7 @@
 #include <QString>
 #include <optional>
 #include <string>
+#include <string_view>
 
 /// How numbers, money and dates are written in the notch, on the card and in the menu.
 namespace Fmt {
@@ -15,5 +16,10 @@ QString money(double v);
 
 /// A day key (YYYY-MM-DD) as "Mar 7"; empty when absent or not a date.
 QString humanDate(const std::optional<std::string>& dayKey);
+
+/// Text from the logs, a path or a server as it may be shown: control characters and bytes that are not UTF-8 as
+/// U+FFFD.
+QString shown(std::string_view text);
+QString shown(const QString& text);
 
 } // namespace Fmt

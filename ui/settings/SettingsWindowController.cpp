@@ -1,6 +1,7 @@
 #include "ui/settings/SettingsWindowController.h"
 
 #include "ui/look/Accent.h"
+#include "ui/look/Fmt.h"
 #include "ui/look/Font.h"
 #include "ui/look/Theme.h"
 #include "ui/notch/Sprites.h"
@@ -84,9 +85,12 @@ QPalette darkPalette()
     return p;
 }
 
+// Labels show text from servers and paths: never as markup.
 QLabel* makeLabel()
 {
-    return new QLabel;
+    auto* label = new QLabel;
+    label->setTextFormat(Qt::PlainText);
+    return label;
 }
 
 void style(QLabel* label, double pixelSize, const QColor& colour)
@@ -410,7 +414,7 @@ void SettingsWindowController::refreshAccountUI()
         return;
     }
     m_accountControls.status->setText(QStringLiteral("Signed in as ") +
-                                      user->email.value_or(QStringLiteral("unknown")));
+                                      Fmt::shown(user->email.value_or(QStringLiteral("unknown"))));
     const std::optional<QString> lastSync = Prefs::text(PrefKey::LastSyncDate);
     m_accountControls.lastSync->setText(lastSync ? QStringLiteral("Last synced ") + *lastSync
                                                  : QStringLiteral("Not synced yet"));
@@ -472,7 +476,7 @@ void SettingsWindowController::beginOAuth(const QString& provider, const QString
 
 void SettingsWindowController::showError(const QString& text)
 {
-    m_accountControls.error->setText(text);
+    m_accountControls.error->setText(Fmt::shown(text));
     // A long message wraps onto more lines instead of being cut off; the form grows below it to make room.
     const int height = text.isEmpty()
                            ? kNoteHeight

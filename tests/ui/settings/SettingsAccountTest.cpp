@@ -184,3 +184,13 @@ TEST_F(SettingsAccountTest, LateCallbacksAfterTheWindowIsGoneDoNothing)
     });
     EXPECT_EQ(syncs, 1);
 }
+
+TEST_F(SettingsAccountTest, ServerTextShowsAsPlainText)
+{
+    signIn(QStringLiteral("<b>mallory</b>\n@example.com"));
+    EXPECT_EQ(controls().status->text(), QStringLiteral("Signed in as <b>mallory</b>\uFFFD@example.com"));
+    EXPECT_EQ(controls().status->textFormat(), Qt::PlainText) << "never markup";
+    failSync(QStringLiteral("<img src=x>\x1b[2J"));
+    EXPECT_EQ(controls().error->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(error().contains(QStringLiteral("<img src=x>\uFFFD[2J"))) << error().toStdString();
+}
