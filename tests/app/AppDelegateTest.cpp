@@ -63,14 +63,6 @@ const NotchState& overlay(const AppDelegate& app)
     return app.notch()->content()->state();
 }
 
-QStringList menuTitles(const QMenu& menu)
-{
-    QStringList titles;
-    for (const QAction* action : menu.actions())
-        titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    return titles;
-}
-
 } // namespace
 
 TEST_F(AppDelegateTest, SeveralRefreshRequestsQueueOneBuild)
@@ -88,18 +80,6 @@ TEST_F(AppDelegateTest, SeveralRefreshRequestsQueueOneBuild)
     EXPECT_EQ(app.headerTitle(), QStringLiteral("12k lines \u00B7 $48 \u00B7 5d streak"));
     app.refresh();
     ASSERT_TRUE(QTest::qWaitFor([&] { return builds.load() == 2 && !app.isRefreshing(); }, 5000));
-}
-
-TEST_F(AppDelegateTest, MenuHasItsEntriesInOrderWithCheckMarks)
-{
-    AppDelegate app(environment());
-    app.launch();
-    EXPECT_EQ(menuTitles(*app.menu()),
-              (QStringList{"Korvel", "-", "Save card to Desktop", "Refresh now", "Streak protection", "Hide notch",
-                           "Settings\u2026", "-", "Quit Korvel"}));
-    const auto actions = app.menu()->actions();
-    EXPECT_TRUE(actions[4]->isChecked()) << "streak protection is on by default";
-    EXPECT_FALSE(actions[5]->isChecked());
 }
 
 TEST_F(AppDelegateTest, HideNotchStopsTheOverlayUntilShownAgain)

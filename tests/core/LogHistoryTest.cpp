@@ -1,11 +1,7 @@
 // The figures are the user's history with the agents: deleting, compressing, archiving or moving a log changes none.
 
-#include "core/AgentHomes.h"
-#include "core/StatsBuilder.h"
-#include "core/TimeKit.h"
+#include "tests/core/BuildHome.h"
 #include "tests/core/TranscriptLines.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/ZoneGuard.h"
 #include "tests/support/Zstd.h"
 
 #include <filesystem>
@@ -30,27 +26,11 @@ std::string rolloutText(std::string_view day, int added)
            "\n";
 }
 
-class LogHistoryTest : public ::testing::Test
+class LogHistoryTest : public BuildHome
 {
 protected:
-    ZoneGuard zone{"UTC"};
-    TempDir dir;
-    LogLocations where{.claudeRoot = dir.path() + "/claude/projects",
-                       .codexSessions = dir.path() + "/codex/sessions",
-                       .codexArchive = dir.path() + "/codex/archived_sessions",
-                       .parseCachePath = dir.path() + "/parse-cache.db"};
-    double now = *TimeKit::epoch("2025-06-15T12:00:00Z");
     StatsBuilder running{StatsBuilder::Options{.watch = true, .saveInterval = 60, .releaseAfter = 300}};
 
-    std::string transcript(std::string_view name, std::string_view content)
-    {
-        return dir.write("claude/projects/" + std::string(name) + ".jsonl", content);
-    }
-    std::string rollout(std::string_view relative, std::string_view content)
-    {
-        return dir.write("codex/" + std::string(relative), content);
-    }
-    Stats fresh() { return StatsBuilder().build(where, now); }
     Stats runningBuild() { return running.build(where, now += 5); }
     static void remove(const std::string& path) { ASSERT_TRUE(std::filesystem::remove(path)) << path; }
 };

@@ -1,10 +1,6 @@
-#include "core/StatsBuilder.h"
-
 #include "core/AtomicFile.h"
-#include "core/TimeKit.h"
+#include "tests/core/BuildHome.h"
 #include "tests/core/TranscriptLines.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/ZoneGuard.h"
 
 #include <fcntl.h>
 #include <filesystem>
@@ -23,25 +19,12 @@ std::string response(std::string_view id, std::string_view ts, double in, double
     return reply(ts, "claude-sonnet-4-5", in, out, "msg_" + std::string(id), "req_" + std::string(id));
 }
 
-class StatsBuilderTest : public ::testing::Test
+class StatsBuilderTest : public BuildHome
 {
 protected:
-    ZoneGuard zone{"UTC"};
-    TempDir dir;
-    LogLocations where{.claudeRoot = dir.path() + "/claude",
-                       .codexSessions = dir.path() + "/codex",
-                       .codexArchive = dir.path() + "/codex-archive",
-                       .parseCachePath = dir.path() + "/parse-cache.db"};
-    double now = *TimeKit::epoch("2025-06-15T12:00:00Z");
     StatsBuilder builder;
 
-    std::string transcript(std::string_view name, std::string_view content)
-    {
-        return dir.write("claude/" + std::string(name) + ".jsonl", content);
-    }
-
     Stats build() { return builder.build(where, now); }
-    Stats buildFresh() { return StatsBuilder().build(where, now); }
 };
 
 } // namespace
@@ -59,12 +42,12 @@ TEST_F(StatsBuilderTest, StreaksAndTheSpanFollowTheCalendar)
         for (const char* day : days)
             content += edit(at(day), 1);
         transcript("t", content);
-        const Stats s = buildFresh();
+        const Stats s = fresh();
         EXPECT_EQ(std::pair(s.streakCurrent, s.streakLongest), streaks) << days.size();
     }
     // The span is elapsed time rounded to days: 13 hours make one, not zero.
     transcript("t", edit("2025-06-01T08:00:00Z", 1) + edit("2025-06-01T21:00:00Z", 1));
-    EXPECT_EQ(buildFresh().daysSpan, 2);
+    EXPECT_EQ(fresh().daysSpan, 2);
 
     // Just after midnight on the first day of summer time, 24 hours earlier was still two days back.
     ZoneGuard newYork("America/New_York");
@@ -79,9 +62,9 @@ TEST_F(StatsBuilderTest, TodayTheWeekAndTheModelsSumOverBothRoots)
     transcript("six-ago", edit(at("2025-06-09"), 7, "/x") + reply(at("2025-06-09"), "claude-opus-4-6", 1e6, 1e6) +
                               reply(at("2025-06-09"), "claude-haiku-4-5", 10, 10));
     transcript("seven-ago", edit(at("2025-06-08"), 11) + reply(at("2025-06-08"), "claude-haiku-4-5", 10, 10));
-    dir.write("codex/2025/rollout-1.jsonl",
-              R"({"timestamp":"2025-06-14T10:00:00Z","payload":{"type":"message","role":"user"}})"
-              "\n");
+    rollout("sessions/2025/rollout-1.jsonl",
+            R"({"timestamp":"2025-06-14T10:00:00Z","payload":{"type":"message","role":"user"}})"
+            "\n");
     const Stats s = build();
     EXPECT_EQ(std::pair(s.todayLinesAdded, s.todayTokens), std::pair(int64_t{5}, 2e6));
     EXPECT_NEAR(s.todayCost, 22.05, 1e-12) << "cache tokens priced from the input rate";
@@ -121,9 +104,9 @@ TEST_F(StatsBuilderTest, TheCacheFollowsTheTreeAndIsWrittenOnlyWhenSomethingChan
 TEST_F(StatsBuilderTest, AFileThatCannotBeReadIsNotCachedAndIsTriedAgain)
 {
     transcript("b", edit(kToday, 3));
-    ASSERT_EQ(mkfifo((dir.path() + "/claude/pipe.jsonl").c_str(), 0600), 0) << "must not block the build";
+    ASSERT_EQ(mkfifo((dir.path() + "/claude/projects/pipe.jsonl").c_str(), 0600), 0) << "must not block the build";
     // A log that vanished between listing and reading, or cannot be opened, stands for any failed read.
-    const std::string link = dir.path() + "/claude/a.jsonl";
+    const std::string link = dir.path() + "/claude/projects/a.jsonl";
     ASSERT_EQ(symlink((dir.path() + "/later.jsonl").c_str(), link.c_str()), 0);
     for (const char* when : {"first", "again, though nothing changed"}) {
         EXPECT_EQ(build().linesAdded, 3) << when;
@@ -140,8 +123,8 @@ TEST_F(StatsBuilderTest, BrokenCachesOldCacheFilesStaleTemporariesAndAnotherZone
     AtomicFile::write(old, R"({"version":1,"entries":{}})");
     const std::string stale = dir.write("parse-cache.json.Ab3dE9", "left by a killed build");
     AtomicFile::write(where.parseCachePath, "garbage");
-    EXPECT_EQ(buildFresh().linesAdded, 2);
-    EXPECT_EQ(buildFresh().linesAdded, 2);
+    EXPECT_EQ(fresh().linesAdded, 2);
+    EXPECT_EQ(fresh().linesAdded, 2);
     EXPECT_FALSE(std::filesystem::exists(old)) << "the cache of an earlier Korvel is not kept";
     EXPECT_FALSE(std::filesystem::exists(stale));
     EXPECT_EQ(build().until, "2025-06-14");
@@ -149,7 +132,7 @@ TEST_F(StatsBuilderTest, BrokenCachesOldCacheFilesStaleTemporariesAndAnotherZone
     ZoneGuard tokyo("Asia/Tokyo");
     const Stats s = build();
     EXPECT_EQ(s.todayLinesAdded, 2) << "the same builder follows the zone";
-    EXPECT_EQ(buildFresh(), s);
+    EXPECT_EQ(fresh(), s);
 }
 
 TEST_F(StatsBuilderTest, AResponseRepeatedInAResumedTranscriptCountsOnce)
@@ -165,7 +148,7 @@ TEST_F(StatsBuilderTest, AResponseRepeatedInAResumedTranscriptCountsOnce)
         EXPECT_EQ(s.linesAdded, linesAdded) << when;
     };
     expectOnce(build(), 4, "cold");
-    expectOnce(buildFresh(), 4, "warm");
+    expectOnce(fresh(), 4, "warm");
     ASSERT_EQ(unlink(first.c_str()), 0);
     expectOnce(build(), 4, "first holder deleted: it still holds them");
     // With deleted logs let go, the copies count in the next transcript that holds them.
@@ -174,7 +157,7 @@ TEST_F(StatsBuilderTest, AResponseRepeatedInAResumedTranscriptCountsOnce)
     // Rewritten without one of them: that one moves over, the other stays.
     transcript("p/a-session", response("1", at("2025-06-14"), 100, 10));
     expectOnce(build(), 2, "first holder rewritten");
-    EXPECT_EQ(buildFresh(), build());
+    EXPECT_EQ(fresh(), build());
 }
 
 TEST_F(StatsBuilderTest, ARunningBuilderReadsOnlyWhatChangedAndMatchesAFreshBuild)
@@ -182,7 +165,7 @@ TEST_F(StatsBuilderTest, ARunningBuilderReadsOnlyWhatChangedAndMatchesAFreshBuil
     StatsBuilder running(StatsBuilder::Options{.watch = true, .saveInterval = 60, .releaseAfter = 300});
     const std::string a = transcript("p/a", response("1", kToday, 10, 1) + edit(kToday, 1));
     transcript("p/b", response("1", kToday, 10, 1) + response("2", kToday, 20, 2));
-    EXPECT_EQ(running.build(where, now), buildFresh());
+    EXPECT_EQ(running.build(where, now), fresh());
 
     transcript("p/a", response("1", kToday, 10, 1) + edit(kToday, 1) + edit(kToday, 4));
     const Stats grown = running.build(where, now += 5);
@@ -197,5 +180,5 @@ TEST_F(StatsBuilderTest, ARunningBuilderReadsOnlyWhatChangedAndMatchesAFreshBuil
     const Stats afterRelease = running.build(where, now += 5);
     EXPECT_EQ(afterRelease.tokensIn, 30) << "the response repeated in the deleted file now counts in the other";
     running.flush();
-    EXPECT_EQ(afterRelease, buildFresh());
+    EXPECT_EQ(afterRelease, fresh());
 }

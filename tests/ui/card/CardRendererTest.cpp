@@ -38,11 +38,6 @@ const QRect kCostValue(456, 390, 300, 60);
 
 } // namespace
 
-TEST(CardRendererTest, IsTheLinkPreviewSize)
-{
-    EXPECT_EQ(drawn(sampleStats()).size(), QSize(1200, 630));
-}
-
 TEST(CardRendererTest, ItsPngDecodesToTheSameCard)
 {
     const QImage card = drawn(sampleStats());

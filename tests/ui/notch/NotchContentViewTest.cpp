@@ -105,17 +105,6 @@ TEST_F(NotchContentViewTest, TheWidgetPaintsWhatItRenders)
     EXPECT_EQ(view.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), view.renderImage());
 }
 
-TEST_F(NotchContentViewTest, TicksCycleTheSpriteInTwelveSteps)
-{
-    const QImage first = view.renderImage();
-    view.tick();
-    EXPECT_NE(view.renderImage(), first);
-    for (int i = 1; i < 12; ++i)
-        view.tick();
-    EXPECT_EQ(view.state().animFrame, 0);
-    EXPECT_TRUE(view.isAnimating());
-}
-
 TEST_F(NotchContentViewTest, CelebrationEndsAfterItsSteps)
 {
     NotchState state = view.state();

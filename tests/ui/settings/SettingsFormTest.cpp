@@ -95,23 +95,6 @@ TEST_F(SettingsFormTest, SectionsComeInTheirOrder)
     EXPECT_LT(settings.checkBox(PrefKey::PrivateMode)->y(), settings.startAtLoginBox()->y());
 }
 
-TEST_F(SettingsFormTest, ResetButtonShowsOneAmpersand)
-{
-    EXPECT_EQ(settings.resetShapeButton()->text(), QStringLiteral("Reset shape && alignment"))
-        << "doubled, it is no shortcut mark";
-}
-
-TEST_F(SettingsFormTest, FreshPreferencesShowTheDefaults)
-{
-    EXPECT_EQ((QStringList{settings.popup(PrefKey::WingStat)->currentText(),
-                           settings.popup(PrefKey::SpriteKind)->currentText(),
-                           settings.popup(PrefKey::CardBackground)->currentText()}),
-              (QStringList{"Lines today", "Ship", "Scanlines"}));
-    EXPECT_EQ(shape(), (QStringList{"11", "13", "0", "0", "0"}));
-    EXPECT_TRUE(settings.checkBox(PrefKey::LeaderboardOptIn)->isChecked());
-    EXPECT_FALSE(settings.checkBox(PrefKey::PrivateMode)->isChecked());
-}
-
 TEST_F(SettingsFormTest, ControlsFollowChangesMadeElsewhere)
 {
     Prefs::setReal(PrefKey::NotchRound, 17.9);
@@ -129,20 +112,6 @@ TEST_F(SettingsFormTest, FlareStopsAtForty)
     press(PrefKey::NotchFlare, 1, 20);
     EXPECT_EQ(shown(PrefKey::NotchFlare), QStringLiteral("40"));
     EXPECT_EQ(changes, 20) << "one call per press";
-}
-
-TEST_F(SettingsFormTest, RadiusStopsAtOne)
-{
-    press(PrefKey::NotchRound, -1, 7);
-    EXPECT_EQ(shown(PrefKey::NotchRound), QStringLiteral("1"));
-}
-
-TEST_F(SettingsFormTest, OffsetsStepByTwoEitherWay)
-{
-    press(PrefKey::NotchWidthOffset, -1, 3);
-    press(PrefKey::NotchXOffset, 1);
-    press(PrefKey::NotchHeightOffset, -1);
-    EXPECT_EQ(shape().mid(2), (QStringList{"-6", "2", "-2"}));
 }
 
 TEST_F(SettingsFormTest, ResetRestoresTheShapeWithOneChange)
@@ -189,13 +158,6 @@ TEST_F(SettingsFormTest, StartAtLoginWritesTheAutostartEntry)
     settings.startAtLoginBox()->setChecked(false);
     settings.refreshControls();
     EXPECT_TRUE(settings.startAtLoginBox()->isChecked()) << "read back from the file";
-}
-
-TEST_F(SettingsFormTest, StartAtLoginRemovesTheEntryAgain)
-{
-    settings.startAtLoginBox()->click();
-    settings.startAtLoginBox()->click();
-    EXPECT_FALSE(QFile::exists(entry));
 }
 
 TEST_F(SettingsFormTest, AnAutostartEntryThatCannotBeWrittenIsSaid)
