@@ -175,23 +175,3 @@ TEST_F(LogHistoryTest, ACompressedRolloutThatDoesNotDecompressCountsForNothing)
     rollout("sessions/rollout-cut.jsonl.zst", frame);
     EXPECT_EQ(runningBuild().linesAdded, 14) << "once whole, it counts";
 }
-
-TEST(AgentHomesTest, TheAgentsHomeVariablesMoveTheirLogs)
-{
-    const auto set = [](const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); };
-    const char* home = std::getenv("HOME");
-    set("CLAUDE_CONFIG_DIR", "/work/claude-home");
-    set("CODEX_HOME", "/work/codex-home");
-    const LogLocations moved = LogLocations::defaults();
-    const LogLocations switched = LogLocations::defaults("/elsewhere");
-    set("CLAUDE_CONFIG_DIR", "");
-    set("CODEX_HOME", nullptr);
-    const LogLocations plain = LogLocations::defaults();
-    EXPECT_EQ(moved.claudeRoot, "/work/claude-home/projects");
-    EXPECT_EQ(std::pair(moved.codexSessions, moved.codexArchive),
-              std::pair(std::string("/work/codex-home/sessions"), std::string("/work/codex-home/archived_sessions")));
-    EXPECT_EQ(std::pair(switched.claudeRoot, switched.codexSessions),
-              std::pair(std::string("/elsewhere"), std::string("/work/codex-home/sessions")));
-    EXPECT_EQ(plain.claudeRoot, std::string(home) + "/.claude/projects") << "an empty variable is not set";
-    EXPECT_EQ(plain.codexArchive, std::string(home) + "/.codex/archived_sessions");
-}
