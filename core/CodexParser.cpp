@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <map>
-#include <tuple>
 
 namespace CodexParser {
 namespace {
@@ -193,6 +192,11 @@ bool isRolloutName(std::string_view name)
     return name.rfind("rollout-", 0) == 0 && DirectoryWalk::hasJsonlExtension(name);
 }
 
+uint32_t precedence(std::string_view path, bool archived)
+{
+    return (isCompressed(path) ? 2u : 0u) | (archived ? 1u : 0u);
+}
+
 std::string_view identityOf(std::string_view path)
 {
     std::string_view name = nameOf(path);
@@ -257,12 +261,10 @@ LineCounts linesFromPatch(std::string_view patch)
 
 CodexTotals aggregateAll()
 {
-    // Of one rollout's copies the plain file counts before the compressed one, the live folder before the archive,
-    // then the first path.
-    std::map<std::string, std::tuple<bool, bool, std::string>, std::less<>> chosen;
+    std::map<std::string, std::pair<uint32_t, std::string>, std::less<>> chosen;
     const auto offer = [&](const std::string& root, bool archived) {
         for (std::string& path : findRollouts(root)) {
-            std::tuple<bool, bool, std::string> candidate{isCompressed(path), archived, path};
+            std::pair<uint32_t, std::string> candidate{precedence(path, archived), path};
             const auto [it, first] = chosen.try_emplace(std::string(identityOf(path)), candidate);
             if (!first && candidate < it->second)
                 it->second = std::move(candidate);
@@ -273,7 +275,7 @@ CodexTotals aggregateAll()
     CodexTotals totals;
     ParseScratch scratch;
     for (const auto& [identity, file] : chosen)
-        mergeInto(totals.contribution, parseFile(std::get<2>(file), scratch));
+        mergeInto(totals.contribution, parseFile(file.second, scratch));
     totals.fileCount = static_cast<int64_t>(chosen.size());
     return totals;
 }

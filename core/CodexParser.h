@@ -31,6 +31,10 @@ bool isCompressed(std::string_view name);
 /// name without ".zst". Of several files with one identity only one counts.
 std::string_view identityOf(std::string_view path);
 
+/// How a copy of a rollout ranks among the copies of its identity, lowest first: the plain file before the
+/// compressed one, the live folder before the archive (then the first path).
+uint32_t precedence(std::string_view path, bool archived);
+
 /// Every rollout (plain or compressed) under root at any depth, hidden entries skipped; unsorted.
 std::vector<std::string> findRollouts(const std::string& root);
 

@@ -179,14 +179,12 @@ bool StatsBuilder::needsReading(const std::string& path, const ListedLog& listed
            !(known->second.stamp == *listed.stamp);
 }
 
-// Copies of one rollout count once: a file that is there before a kept one, plain before compressed, the live
-// folder before the archive, then the first path.
+// Copies of one rollout count once: a file that is there before a kept one, then as Codex's copies rank.
 StatsLedger::Rivalry StatsBuilder::rivalryOf(const std::string& path, const LogNote& note) const
 {
     if (note.kind != StatsEngine::LogKind::Codex)
         return {};
-    const uint32_t rank =
-        (note.kept ? 4u : 0u) | (CodexParser::isCompressed(path) ? 2u : 0u) | (m_listing.archived(path) ? 1u : 0u);
+    const uint32_t rank = (note.kept ? 4u : 0u) | CodexParser::precedence(path, m_listing.archived(path));
     return {std::string(CodexParser::identityOf(path)), rank};
 }
 
@@ -360,7 +358,7 @@ Stats StatsBuilder::build(const LogLocations& where, double now)
         refold();
     const std::string today = TimeKit::dateKey(now);
     if (!m_stats || today != m_statsDay) {
-        m_stats = StatsEngine::deriveStats(*m_fold, m_fold->logFiles, now);
+        m_stats = StatsEngine::deriveStats(*m_fold, now);
         m_statsDay = today;
     }
     if (!nothingNew || m_lastChange == 0 || now < m_lastChange)

@@ -93,14 +93,14 @@ void deriveModels(const FoldSummary& fold, Stats& s)
 
 } // namespace
 
-Stats deriveStats(const FoldSummary& fold, int64_t logFiles, double now)
+Stats deriveStats(const FoldSummary& fold, double now)
 {
     Today today;
     today.key = TimeKit::dateKey(now);
     today.number = TimeKit::dayNumber(today.key);
     Stats s;
-    s.logFiles = logFiles;
-    s.sessions = logFiles;
+    s.logFiles = fold.logFiles;
+    s.sessions = fold.logFiles;
     s.prompts = fold.prompts;
     s.assistantMessages = fold.assistantMessages;
     s.tokensIn = fold.tokensIn;

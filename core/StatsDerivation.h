@@ -7,8 +7,7 @@
 
 namespace StatsEngine {
 
-/// The statistics record of a fold at time now (epoch seconds), which fixes today and the seven-day window;
-/// logFiles is the number of log files listed.
-Stats deriveStats(const FoldSummary& fold, int64_t logFiles, double now);
+/// The statistics record of a fold at time now (epoch seconds), which fixes today and the seven-day window.
+Stats deriveStats(const FoldSummary& fold, double now);
 
 } // namespace StatsEngine

@@ -142,6 +142,14 @@ int64_t saturatingAdd(int64_t value, int64_t delta)
     return value + delta;
 }
 
+// A row's bound as a whole number; an unbounded side is the end of the range.
+int64_t integerBound(double bound)
+{
+    if (bound >= 0x1p63)
+        return std::numeric_limits<int64_t>::max();
+    return bound < -0x1p63 ? std::numeric_limits<int64_t>::min() : static_cast<int64_t>(bound);
+}
+
 // An enumerated preference as its reader takes it: the last choice stands for every value out of range.
 template <typename Choice> Choice chosen(PrefKey key)
 {
@@ -184,12 +192,7 @@ int64_t integer(PrefKey key)
     const int64_t stored = v.isValid() ? v.toLongLong(&parsed) : 0;
     if (!parsed)
         return static_cast<int64_t>(r.fallback);
-    const auto bound = [](double b) {
-        return b >= 0x1p63   ? std::numeric_limits<int64_t>::max()
-               : b < -0x1p63 ? std::numeric_limits<int64_t>::min()
-                             : static_cast<int64_t>(b);
-    };
-    return std::clamp(stored, bound(r.min), bound(r.max));
+    return std::clamp(stored, integerBound(r.min), integerBound(r.max));
 }
 
 double real(PrefKey key)
@@ -254,13 +257,7 @@ void step(PrefKey key, int direction)
         return;
     }
     const int64_t next = saturatingAdd(integer(key), static_cast<int64_t>(delta));
-    const auto bound = [](double b) { return static_cast<int64_t>(b); };
-    if (delta > 0 && std::isfinite(r.max))
-        setInteger(key, std::min(next, bound(r.max)));
-    else if (delta < 0 && std::isfinite(r.min))
-        setInteger(key, std::max(next, bound(r.min)));
-    else
-        setInteger(key, next);
+    setInteger(key, std::clamp(next, integerBound(r.min), integerBound(r.max)));
 }
 
 QString stepperText(PrefKey key)
