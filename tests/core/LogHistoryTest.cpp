@@ -158,15 +158,12 @@ TEST_F(LogHistoryTest, ACompressedRolloutThatDoesNotDecompressCountsForNothing)
 {
     rollout("sessions/rollout-good.jsonl.zst", zstdCompress(rolloutText("2025-06-14", 4)));
     const std::string frame = zstdCompress(rolloutText("2025-06-14", 9));
-    const std::string bad[] = {
-        rollout("sessions/rollout-cut.jsonl.zst", frame.substr(0, frame.size() - 3)),
-        rollout("sessions/rollout-trailing.jsonl.zst", frame + "garbage after the frame"),
-        rollout("sessions/rollout-plain.jsonl.zst", rolloutText("2025-06-14", 9)),
-        rollout("sessions/rollout-empty.jsonl.zst", ""),
-    };
+    // Other damage is covered through the binary, with its memory (HostileTreeTest).
+    rollout("sessions/rollout-cut.jsonl.zst", frame.substr(0, frame.size() - 3));
+    rollout("sessions/rollout-empty.jsonl.zst", "");
     const Stats s = runningBuild();
-    EXPECT_EQ(std::pair(s.linesAdded, s.sessions), std::pair(int64_t{4}, int64_t{5}));
-    EXPECT_EQ(running.lastReport().unreadable.size(), std::size(bad));
+    EXPECT_EQ(std::pair(s.linesAdded, s.sessions), std::pair(int64_t{4}, int64_t{3}));
+    EXPECT_EQ(running.lastReport().unreadable.size(), 2u);
     EXPECT_EQ(fresh(), s) << "a new process tries them again, with the same outcome";
 
     rollout("sessions/rollout-new.jsonl", rolloutText("2025-06-15", 1));
