@@ -1,9 +1,9 @@
 #include "app/CommandLine.h"
 
 #include "app/CodexReport.h"
-#include "app/DebugRenders.h"
 #include "app/StatsReport.h"
-#include "app/SyncDryRun.h"
+#include "app/StatusLine.h"
+#include "app/UsageReport.h"
 #include "app/Usage.h"
 
 #include <algorithm>
@@ -30,6 +30,12 @@ constexpr FlagRow kFlags[] = {
     {"--notchcorner",  Command::NotchCorner, "/tmp/korvel-notchcorner.png"},
     {"--codex",        Command::Codex,       nullptr},
     {"--sync-dry-run", Command::SyncDryRun,  nullptr},
+    {"--daily",        Command::Daily,       nullptr},
+    {"--monthly",      Command::Monthly,     nullptr},
+    {"--projects",     Command::Projects,    nullptr},
+    {"--models",       Command::Models,      nullptr},
+    {"--sessions",     Command::Sessions,    nullptr},
+    {"--statusline",   Command::StatusLine,  nullptr},
 };
 // clang-format on
 
@@ -42,6 +48,11 @@ std::optional<std::string> argumentAfter(const std::vector<std::string>& args, c
     return *std::next(it);
 }
 
+bool wantsJson(const Invocation& invocation)
+{
+    return std::find(invocation.args.begin() + 1, invocation.args.end(), "--json") != invocation.args.end();
+}
+
 } // namespace
 
 Invocation parse(const std::vector<std::string>& args)
@@ -49,14 +60,34 @@ Invocation parse(const std::vector<std::string>& args)
     for (const FlagRow& row : kFlags) {
         if (std::find(args.begin(), args.end(), row.flag) == args.end())
             continue;
-        Invocation invocation{row.command, {}};
+        Invocation invocation{row.command, {}, args};
         if (row.defaultPath)
             invocation.argument = argumentAfter(args, row.flag).value_or(row.defaultPath);
         else if (row.command == Command::Stats)
             invocation.argument = argumentAfter(args, "--stats-dir");
         return invocation;
     }
-    return {};
+    return {Command::Application, {}, args};
+}
+
+bool isCommandFlag(const std::string& arg)
+{
+    return std::any_of(std::begin(kFlags), std::end(kFlags), [&](const FlagRow& row) { return arg == row.flag; });
+}
+
+bool needsDesktop(Command command)
+{
+    switch (command) {
+    case Command::Card:
+    case Command::Sprites:
+    case Command::NotchView:
+    case Command::NotchCorner:
+    case Command::SyncDryRun:
+    case Command::Application:
+        return true;
+    default:
+        return false;
+    }
 }
 
 int run(const Invocation& invocation, std::ostream& out, std::ostream& err)
@@ -72,23 +103,22 @@ int run(const Invocation& invocation, std::ostream& out, std::ostream& err)
         StatsReport::printBench(out);
         break;
     case Command::Stats:
-        StatsReport::printStats(invocation.argument, out);
+        if (wantsJson(invocation))
+            StatsReport::printStatsJson(invocation.argument, out);
+        else
+            StatsReport::printStats(invocation.argument, out);
         break;
-    case Command::Card:
-        return DebugRenders::writeCard(*invocation.argument, out, err);
-    case Command::Sprites:
-        return DebugRenders::writeSprites(*invocation.argument, out, err);
-    case Command::NotchView:
-        return DebugRenders::writeNotchDebug(*invocation.argument, 4, out, err);
-    case Command::NotchCorner:
-        return DebugRenders::writeNotchDebug(*invocation.argument, 8, out, err);
     case Command::Codex:
         printCodexReport(CodexParser::aggregateAll(), out);
         break;
-    case Command::SyncDryRun:
-        SyncDryRun::print(out, err);
-        break;
-    case Command::Application:
+    case Command::Daily:
+    case Command::Monthly:
+    case Command::Projects:
+    case Command::Models:
+    case Command::Sessions:
+    case Command::StatusLine:
+        return UsageReport::run(invocation.command, invocation.args, out, err);
+    default:
         break;
     }
     return 0;

@@ -17,6 +17,12 @@ enum class Command {
     NotchCorner,
     Codex,
     SyncDryRun,
+    Daily,
+    Monthly,
+    Projects,
+    Models,
+    Sessions,
+    StatusLine,
     Application,
 };
 
@@ -26,6 +32,8 @@ struct Invocation
     Command command = Command::Application;
     /// Output path of a render, or the directory of "--stats-dir"; absent when none applies.
     std::optional<std::string> argument;
+    /// The whole line, program path first, for the commands that take options.
+    std::vector<std::string> args;
 };
 
 namespace CommandLine {
@@ -33,8 +41,14 @@ namespace CommandLine {
 /// Chooses the command for the whole argument vector (program path included, compared like the rest).
 Invocation parse(const std::vector<std::string>& args);
 
-/// Runs a command-line command and returns the process status: 0, or 1 when a render could not be written.
-/// Not for Command::Application.
+/// True for an argument that names a command.
+bool isCommandFlag(const std::string& arg);
+
+/// The commands that need the desktop libraries (a display, fonts, the account), and the application itself.
+bool needsDesktop(Command command);
+
+/// Runs a command that needs no desktop and returns the process status: 0, or 2 when a report's options are wrong
+/// (the usage then goes to err).
 int run(const Invocation& invocation, std::ostream& out, std::ostream& err);
 
 } // namespace CommandLine

@@ -1,13 +1,13 @@
 #include "app/LogSettings.h"
 
-#include "prefs/Prefs.h"
+#include "prefs/PrefFile.h"
 
 namespace LogSettings {
 
 LogLocations locations(const std::optional<std::string>& dir)
 {
     LogLocations where = LogLocations::defaults(dir);
-    where.keepDeletedLogs = !Prefs::flag(PrefKey::ForgetDeletedLogs);
+    where.keepDeletedLogs = !PrefFile::flag(PrefKey::ForgetDeletedLogs);
     return where;
 }
 

@@ -4,6 +4,7 @@
 #include "app/ReportFormat.h"
 #include "core/PlainText.h"
 #include "core/StatsBuilder.h"
+#include "core/StatsCache.h"
 #include "core/TimeKit.h"
 
 #include <chrono>
@@ -60,6 +61,11 @@ void printStats(const std::optional<std::string>& dir, std::ostream& out)
 {
     const TimedStats run = timedBuild(dir);
     writeStats(run.stats, run.elapsedMs, out);
+}
+
+void printStatsJson(const std::optional<std::string>& dir, std::ostream& out)
+{
+    out << StatsCache::encode(timedBuild(dir).stats).value_or("{}") << '\n';
 }
 
 void writeStats(const Stats& s, double elapsedMs, std::ostream& out)

@@ -24,9 +24,27 @@ void printHelp(std::ostream& out)
            "/tmp/korvel-notchcorner.png)\n"
            "  --codex                    print the totals of the Codex rollouts alone\n"
            "  --sync-dry-run             print the leaderboard request that would be sent, without sending it\n"
+           "  --daily, --monthly         a row per day (or month) with activity, and the totals\n"
+           "  --projects                 a row per project (the agent's working directory), most lines first\n"
+           "  --models                   a row per model, most cost first\n"
+           "  --sessions [--limit N]     a row per session (log file), newest first; N rows (default 20, 0: all)\n"
+           "  --statusline               one short line for a panel: today's lines and cost, the streak\n"
+           "\n"
+           "Options of the reports and the status line:\n"
+           "  --since YYYY-MM-DD         only from this local day on\n"
+           "  --until YYYY-MM-DD         only up to this local day\n"
+           "  --json                     JSON for scripts instead of a table (also with --stats)\n"
+           "  --stats-dir DIR            Claude Code transcripts from DIR, as for --stats\n"
            "\n"
            "Option of the desktop companion:\n"
            "  --debug                    write one line per refresh to standard error\n";
+}
+
+void printReportUsage(std::ostream& out)
+{
+    out << "Usage: korvel --daily|--monthly|--projects|--models|--sessions|--statusline [--since YYYY-MM-DD]\n"
+           "              [--until YYYY-MM-DD] [--limit N] [--json] [--stats-dir DIR]\n"
+           "Days are local and both ends are included; --limit applies to --sessions. See korvel --help.\n";
 }
 
 void printVersion(std::ostream& out)

@@ -6,6 +6,8 @@
 namespace Usage {
 
 void printHelp(std::ostream& out);
+/// The short usage of the reports, printed with an error about their options.
+void printReportUsage(std::ostream& out);
 /// "korvel" and the version, on one line.
 void printVersion(std::ostream& out);
 

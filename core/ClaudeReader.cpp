@@ -53,6 +53,7 @@ struct LineFields
     std::optional<std::string_view> timestamp;
     std::optional<std::string_view> type;
     std::optional<std::string_view> requestId;
+    std::optional<std::string_view> cwd;
     bool isMeta = false;
     bool isSidechain = false;
     std::optional<element> message;
@@ -87,6 +88,10 @@ LineFields readFields(object obj)
             std::string_view s;
             if (!field.value.get_string().get(s))
                 f.requestId = s;
+        } else if (key == "cwd") {
+            std::string_view s;
+            if (!field.value.get_string().get(s) && !s.empty())
+                f.cwd = s;
         }
     }
     return f;
@@ -171,11 +176,11 @@ public:
             return;
         const LineFields f = readFields(obj);
         const TimeKit::LocalClock::Slot* day = timestamp(f);
+        if (f.cwd && m_out.project.empty())
+            m_out.project = *f.cwd;
         if (f.type) {
-            if (*f.type == "last-prompt")
-                ++m_out.prompts;
-            else if (*f.type == "user" && isTypedPrompt(f))
-                ++m_out.prompts;
+            if (*f.type == "last-prompt" || (*f.type == "user" && isTypedPrompt(f)))
+                prompt(day);
             else if (*f.type == "assistant")
                 assistant(f, day);
         }
@@ -185,6 +190,8 @@ public:
 
     ParsedLog finish()
     {
+        if (!m_out.activeDays.empty())
+            m_out.perDay[*m_out.activeDays.begin()].sessions = 1;
         ParsedLog log;
         log.base = std::move(m_out);
         log.responseModels = m_models.take();
@@ -200,6 +207,13 @@ private:
             return nullptr;
         const auto t = TimeKit::epoch(*f.timestamp);
         return t ? &m_timestamps.note(*t) : nullptr;
+    }
+
+    void prompt(const TimeKit::LocalClock::Slot* day)
+    {
+        ++m_out.prompts;
+        if (day)
+            m_out.perDay[day->dayKey].prompts += 1;
     }
 
     void assistant(const LineFields& f, const TimeKit::LocalClock::Slot* day)
@@ -275,8 +289,11 @@ private:
         m_out.linesAdded += counts.added;
         m_out.linesRemoved += counts.removed;
         m_out.editedFiles.emplace(*filePath);
-        if (day)
-            m_out.perDay[day->dayKey].linesAdded += counts.added;
+        if (day) {
+            DayBucket& bucket = m_out.perDay[day->dayKey];
+            bucket.linesAdded += counts.added;
+            bucket.linesRemoved += counts.removed;
+        }
     }
 
     ParseScratch::Impl& m_scratch;

@@ -41,6 +41,9 @@ public:
             return;
         if (const auto model = LineScanner::stringAt(payload, "model"); model && !model->empty() && *model != m_model)
             m_model = *model;
+        if (m_out.project.empty())
+            if (const auto cwd = LineScanner::stringAt(payload, "cwd"))
+                m_out.project = *cwd;
         const auto type = LineScanner::stringAt(payload, "type");
         if (!type)
             return;
@@ -52,31 +55,40 @@ public:
             toolCall(payload);
     }
 
+    // The rollout's figures all go to the day of its last line (its running totals are only whole at the end); its
+    // session to the day of its first.
     FileContribution finish()
     {
-        std::optional<std::string> day;
-        if (m_lastTs) {
-            day = TimeKit::dateKey(*m_lastTs);
-            m_out.perDay[*day].linesAdded += m_out.linesAdded;
+        if (!m_out.activeDays.empty())
+            m_out.perDay[*m_out.activeDays.begin()].sessions = 1;
+        DayBucket* last = m_lastTs ? &m_out.perDay[TimeKit::dateKey(*m_lastTs)] : nullptr;
+        if (last) {
+            last->linesAdded += m_out.linesAdded;
+            last->linesRemoved += m_out.linesRemoved;
+            last->prompts += m_out.prompts;
         }
         if (!m_totals)
             return std::move(m_out);
         const double in = std::max(m_totals->input - m_totals->cached, 0.0);
         const double out = m_totals->output;
         const double cached = m_totals->cached;
+        m_out.tokensIn = in;
+        m_out.tokensOut = out;
+        m_out.cacheRead = cached;
+        m_out.cost = Pricing::costOf(Pricing::baseFor(m_model), in, out, cached, 0);
         ModelAcc& acc = m_out.models[m_model];
         acc.messages += m_out.assistantMessages;
         acc.input += in;
         acc.output += out;
         acc.cacheRead += cached;
-        m_out.tokensIn = in;
-        m_out.tokensOut = out;
-        m_out.cacheRead = cached;
-        m_out.cost = Pricing::costOf(Pricing::baseFor(m_model), in, out, cached, 0);
-        if (day) {
-            DayBucket& bucket = m_out.perDay[*day];
-            bucket.cost += m_out.cost;
-            bucket.tokens += in + out;
+        acc.cost += m_out.cost;
+        if (last) {
+            last->cost += m_out.cost;
+            last->tokens += in + out;
+            last->input += in;
+            last->output += out;
+            last->cacheRead += cached;
+            last->models.insert(m_model);
         }
         return std::move(m_out);
     }

@@ -7,4 +7,5 @@ void ModelAcc::add(const ModelAcc& other)
     output += other.output;
     cacheRead += other.cacheRead;
     cacheWrite += other.cacheWrite;
+    cost += other.cost;
 }

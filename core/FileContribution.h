@@ -15,6 +15,8 @@ struct ModelAcc
     double output = 0;
     double cacheRead = 0;
     double cacheWrite = 0;
+    /// What the model's messages cost, priced when the file was read.
+    double cost = 0;
 
     void add(const ModelAcc& other);
     bool operator==(const ModelAcc&) const = default;
@@ -27,6 +29,16 @@ struct DayBucket
     double cost = 0;
     /// Uncached input plus output tokens; cache tokens are not counted here.
     double tokens = 0;
+    int64_t linesRemoved = 0;
+    int64_t prompts = 0;
+    /// Sessions that started on the day: 1 on a log's first active day.
+    int64_t sessions = 0;
+    double input = 0;
+    double output = 0;
+    double cacheRead = 0;
+    double cacheWrite = 0;
+    /// Ids of the models that answered on the day.
+    std::set<std::string> models;
 
     bool operator==(const DayBucket&) const = default;
 };
@@ -51,6 +63,8 @@ struct FileContribution
     std::optional<double> minTs;
     std::optional<double> maxTs;
     std::map<std::string, DayBucket> perDay;
+    /// The agent's working directory as the log gives it; empty when it gives none.
+    std::string project;
 
     bool operator==(const FileContribution&) const = default;
 };

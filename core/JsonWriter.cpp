@@ -98,3 +98,9 @@ void JsonWriter::value(bool flag)
     separate();
     m_out += flag ? "true" : "false";
 }
+
+void JsonWriter::null()
+{
+    separate();
+    m_out += "null";
+}

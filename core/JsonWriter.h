@@ -20,6 +20,7 @@ public:
     void value(int64_t number);
     void value(double number);
     void value(bool flag);
+    void null();
 
     /// False once a value could not be written (a double that is not finite); the text is then unusable.
     bool ok() const { return m_ok; }

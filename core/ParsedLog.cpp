@@ -35,6 +35,7 @@ void ParsedLog::book(FileContribution& out, const std::function<bool(size_t)>& c
         out.assistantMessages += 1;
         const double cost =
             Pricing::costOf(rates[r.model], r.input, r.output, r.cacheRead, r.cacheWrite, r.cacheWrite1h);
+        acc.cost += cost;
         out.tokensIn += r.input;
         out.tokensOut += r.output;
         out.cacheRead += r.cacheRead;
@@ -44,6 +45,11 @@ void ParsedLog::book(FileContribution& out, const std::function<bool(size_t)>& c
             DayBucket& bucket = out.perDay[responseDays[static_cast<size_t>(r.day)]];
             bucket.cost += cost;
             bucket.tokens += r.input + r.output;
+            bucket.input += r.input;
+            bucket.output += r.output;
+            bucket.cacheRead += r.cacheRead;
+            bucket.cacheWrite += r.cacheWrite;
+            bucket.models.insert(responseModels[r.model]);
         }
     }
 }

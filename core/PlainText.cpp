@@ -48,9 +48,7 @@ bool isControl(std::string_view sequence)
     return sequence.size() == 2 && lead == 0xC2 && static_cast<uint8_t>(sequence[1]) <= 0x9F;
 }
 
-} // namespace
-
-std::string shown(std::string_view text)
+std::string replaced(std::string_view text, bool controls)
 {
     std::string out;
     out.reserve(text.size());
@@ -58,10 +56,22 @@ std::string shown(std::string_view text)
         const int n = sequenceAt(text);
         const size_t taken = static_cast<size_t>(n < 0 ? -n : n);
         const std::string_view sequence = text.substr(0, taken);
-        out += n < 0 || isControl(sequence) ? kReplacement : sequence;
+        out += n < 0 || (controls && isControl(sequence)) ? kReplacement : sequence;
         text.remove_prefix(taken);
     }
     return out;
+}
+
+} // namespace
+
+std::string shown(std::string_view text)
+{
+    return replaced(text, true);
+}
+
+std::string validUtf8(std::string_view text)
+{
+    return replaced(text, false);
 }
 
 } // namespace PlainText

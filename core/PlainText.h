@@ -10,4 +10,8 @@ namespace PlainText {
 /// subsequence that is not UTF-8 by one U+FFFD.
 std::string shown(std::string_view text);
 
+/// text with every maximal subsequence that is not UTF-8 replaced by one U+FFFD, control characters kept (for JSON,
+/// which escapes them).
+std::string validUtf8(std::string_view text);
+
 } // namespace PlainText

@@ -8,8 +8,11 @@
 namespace RecordCodec {
 namespace {
 
-constexpr std::string_view kLogTag = "KVL3";
-constexpr std::string_view kSnapshotTag = "KVS3";
+constexpr std::string_view kLogTag = "KVL4";
+// Records of the previous Korvel, without the per-day detail: still read, so that what a deleted log held is not
+// lost, but marked outdated so that a log that is still there is read again.
+constexpr std::string_view kOldLogTag = "KVL3";
+constexpr std::string_view kSnapshotTag = "KVS4";
 constexpr uint64_t kChecksumSeed = 0x6b6f7276656c0001ULL;
 constexpr double kLargest = 1e30;
 
@@ -50,58 +53,6 @@ double figure(ByteReader& in)
     return value;
 }
 
-void writeModels(ByteWriter& out, const std::map<std::string, ModelAcc>& models)
-{
-    out.unsignedInt(models.size());
-    for (const auto& [id, acc] : models) {
-        out.text(id);
-        out.signedInt(acc.messages);
-        for (const double v : {acc.input, acc.output, acc.cacheRead, acc.cacheWrite})
-            out.number(v);
-    }
-}
-
-std::map<std::string, ModelAcc> readModels(ByteReader& in)
-{
-    std::map<std::string, ModelAcc> models;
-    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
-        std::string id = in.text();
-        ModelAcc acc;
-        acc.messages = tally(in);
-        acc.input = figure(in);
-        acc.output = figure(in);
-        acc.cacheRead = figure(in);
-        acc.cacheWrite = figure(in);
-        models.insert_or_assign(std::move(id), acc);
-    }
-    return models;
-}
-
-void writeDays(ByteWriter& out, const std::map<std::string, DayBucket>& days)
-{
-    out.unsignedInt(days.size());
-    for (const auto& [day, bucket] : days) {
-        out.text(day);
-        out.signedInt(bucket.linesAdded);
-        out.number(bucket.cost);
-        out.number(bucket.tokens);
-    }
-}
-
-std::map<std::string, DayBucket> readDays(ByteReader& in)
-{
-    std::map<std::string, DayBucket> days;
-    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
-        std::string day = in.text();
-        DayBucket bucket;
-        bucket.linesAdded = tally(in);
-        bucket.cost = figure(in);
-        bucket.tokens = figure(in);
-        days.insert_or_assign(std::move(day), bucket);
-    }
-    return days;
-}
-
 template <typename Strings> void writeStrings(ByteWriter& out, const Strings& strings)
 {
     out.unsignedInt(strings.size());
@@ -115,6 +66,81 @@ template <typename Strings> Strings readStrings(ByteReader& in)
     for (size_t n = in.count(); n > 0 && in.ok(); --n)
         strings.insert(strings.end(), in.text());
     return strings;
+}
+
+void writeModels(ByteWriter& out, const std::map<std::string, ModelAcc>& models)
+{
+    out.unsignedInt(models.size());
+    for (const auto& [id, acc] : models) {
+        out.text(id);
+        out.signedInt(acc.messages);
+        for (const double v : {acc.input, acc.output, acc.cacheRead, acc.cacheWrite, acc.cost})
+            out.number(v);
+    }
+}
+
+// What a record of the previous Korvel lacks is left empty.
+struct Layout
+{
+    bool detailed = true;
+};
+
+std::map<std::string, ModelAcc> readModels(ByteReader& in, Layout layout)
+{
+    std::map<std::string, ModelAcc> models;
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        std::string id = in.text();
+        ModelAcc acc;
+        acc.messages = tally(in);
+        acc.input = figure(in);
+        acc.output = figure(in);
+        acc.cacheRead = figure(in);
+        acc.cacheWrite = figure(in);
+        if (layout.detailed)
+            acc.cost = figure(in);
+        models.insert_or_assign(std::move(id), acc);
+    }
+    return models;
+}
+
+void writeDays(ByteWriter& out, const std::map<std::string, DayBucket>& days)
+{
+    out.unsignedInt(days.size());
+    for (const auto& [day, bucket] : days) {
+        out.text(day);
+        out.signedInt(bucket.linesAdded);
+        out.number(bucket.cost);
+        out.number(bucket.tokens);
+        for (const int64_t v : {bucket.linesRemoved, bucket.prompts, bucket.sessions})
+            out.signedInt(v);
+        for (const double v : {bucket.input, bucket.output, bucket.cacheRead, bucket.cacheWrite})
+            out.number(v);
+        writeStrings(out, bucket.models);
+    }
+}
+
+std::map<std::string, DayBucket> readDays(ByteReader& in, Layout layout)
+{
+    std::map<std::string, DayBucket> days;
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        std::string day = in.text();
+        DayBucket bucket;
+        bucket.linesAdded = tally(in);
+        bucket.cost = figure(in);
+        bucket.tokens = figure(in);
+        if (layout.detailed) {
+            bucket.linesRemoved = tally(in);
+            bucket.prompts = tally(in);
+            bucket.sessions = tally(in);
+            bucket.input = figure(in);
+            bucket.output = figure(in);
+            bucket.cacheRead = figure(in);
+            bucket.cacheWrite = figure(in);
+            bucket.models = readStrings<std::set<std::string>>(in);
+        }
+        days.insert_or_assign(std::move(day), std::move(bucket));
+    }
+    return days;
 }
 
 void writeHours(ByteWriter& out, const std::array<int64_t, 24>& hours)
@@ -165,12 +191,13 @@ void writeContribution(ByteWriter& out, const FileContribution& c)
     writeStrings(out, c.editedFiles);
     writeRange(out, c.minTs, c.maxTs);
     writeDays(out, c.perDay);
+    out.text(c.project);
 }
 
-FileContribution readContribution(ByteReader& in)
+FileContribution readContribution(ByteReader& in, Layout layout)
 {
     FileContribution c;
-    c.models = readModels(in);
+    c.models = readModels(in, layout);
     c.activeDays = readStrings<std::set<std::string>>(in);
     c.byHour = readHours(in);
     c.prompts = tally(in);
@@ -184,8 +211,29 @@ FileContribution readContribution(ByteReader& in)
     c.cost = figure(in);
     c.editedFiles = readStrings<std::set<std::string>>(in);
     readRange(in, c.minTs, c.maxTs);
-    c.perDay = readDays(in);
+    c.perDay = readDays(in, layout);
+    if (layout.detailed)
+        c.project = in.text();
     return c;
+}
+
+// A rollout of the previous Korvel: all of its figures were on its last day, which is all its days held.
+void detailCodexDays(FileContribution& c)
+{
+    for (auto& [id, acc] : c.models)
+        acc.cost = c.cost;
+    if (c.perDay.empty())
+        return;
+    DayBucket& last = c.perDay.rbegin()->second;
+    last.linesRemoved = c.linesRemoved;
+    last.prompts = c.prompts;
+    last.input = c.tokensIn;
+    last.output = c.tokensOut;
+    last.cacheRead = c.cacheRead;
+    for (const auto& [id, acc] : c.models)
+        last.models.insert(id);
+    if (!c.activeDays.empty())
+        c.perDay[*c.activeDays.begin()].sessions = 1;
 }
 
 void writeResponses(ByteWriter& out, const ParsedLog& log)
@@ -244,7 +292,11 @@ std::string encode(std::string_view path, const LogNote& note, const ParsedLog& 
 
 std::optional<StoredLog> decodeLog(std::string_view path, std::string_view bytes)
 {
-    const auto body = opened(bytes, kLogTag, hash64(path, kChecksumSeed));
+    const uint64_t seed = hash64(path, kChecksumSeed);
+    auto body = opened(bytes, kLogTag, seed);
+    const Layout layout{body.has_value()};
+    if (!body)
+        body = opened(bytes, kOldLogTag, seed);
     if (!body)
         return std::nullopt;
     ByteReader in(*body);
@@ -260,10 +312,13 @@ std::optional<StoredLog> decodeLog(std::string_view path, std::string_view bytes
     stored.note.zone = in.fixed64();
     stored.note.stamp.mtime = in.real();
     stored.note.stamp.size = in.signedInt();
-    stored.log.base = readContribution(in);
+    stored.log.base = readContribution(in, layout);
     readResponses(in, stored.log);
     if (!in.ok() || !in.atEnd())
         return std::nullopt;
+    stored.outdated = !layout.detailed;
+    if (stored.outdated && stored.note.kind == StatsEngine::LogKind::Codex)
+        detailCodexDays(stored.log.base);
     return stored;
 }
 
@@ -302,7 +357,7 @@ std::optional<FoldSnapshot> decodeSnapshot(std::string_view bytes)
     FoldSummary& f = snapshot.fold;
     snapshot.fingerprint.low = in.fixed64();
     snapshot.fingerprint.high = in.fixed64();
-    f.models = readModels(in);
+    f.models = readModels(in, {});
     f.byHour = readHours(in);
     f.prompts = tally(in);
     f.assistantMessages = tally(in);
@@ -316,7 +371,7 @@ std::optional<FoldSnapshot> decodeSnapshot(std::string_view bytes)
     f.cacheWrite = figure(in);
     f.cost = figure(in);
     readRange(in, f.firstTs, f.lastTs);
-    f.perDay = readDays(in);
+    f.perDay = readDays(in, {});
     f.activeDays = readStrings<std::vector<std::string>>(in);
     if (!std::is_sorted(f.activeDays.begin(), f.activeDays.end()))
         in.fail();

@@ -157,7 +157,7 @@ void StatsBuilder::loadRecord(std::string path, StoredLog stored, const std::map
     }
     if (listed->second.kind != stored.note.kind)
         return;
-    const bool current = !stored.note.kept && stored.note.zone == zoneHash(m_zone) && listed->second.stamp &&
+    const bool current = !stored.outdated && !stored.note.kept && stored.note.zone == zoneHash(m_zone) && listed->second.stamp &&
                          *listed->second.stamp == stored.note.stamp;
     if (current)
         m_known[path] = stored.note;
@@ -402,6 +402,23 @@ void StatsBuilder::releaseLedger()
     // The fold is many small blocks: hand the freed pages back to the system, not just to the allocator.
     malloc_trim(0);
 #endif
+}
+
+void StatsBuilder::visitLogs(const std::function<void(const LogFigures&)>& visit)
+{
+    if (!m_fold)
+        return;
+    if (!m_ledgerLoaded) {
+        if (!m_cache)
+            openCache(false);
+        loadLedger();
+        update(LogListing::Delta{true, {}});
+    }
+    m_ledger.forEachCounted([&](const std::string& path, const FileContribution& base, const FileContribution& counted) {
+        const auto known = m_known.find(path);
+        const auto kind = known != m_known.end() ? std::optional(known->second.kind) : m_listing.kindOf(path);
+        visit(LogFigures{path, kind.value_or(StatsEngine::LogKind::Claude), base, counted});
+    });
 }
 
 void StatsBuilder::flush()

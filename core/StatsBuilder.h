@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/FoldSummary.h"
+#include "core/LogFigures.h"
 #include "core/LogListing.h"
 #include "core/LogLocations.h"
 #include "core/ParallelParse.h"
@@ -8,6 +9,7 @@
 #include "core/Stats.h"
 #include "core/StatsLedger.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -61,6 +63,12 @@ public:
     void flush();
 
     const BuildReport& lastReport() const { return m_report; }
+    /// The fold the last build derived its figures from; null before the first build.
+    const FoldSummary* fold() const { return m_fold ? &*m_fold : nullptr; }
+
+    /// Calls visit(figures) for every log file that counts in the last build, in path order. A build that took its
+    /// fold from the cache's snapshot reads the records first.
+    void visitLogs(const std::function<void(const LogFigures&)>& visit);
 
 private:
     void reset();

@@ -79,12 +79,11 @@ void deriveStreaks(const FoldSummary& fold, const Today& today, Stats& s)
 
 void deriveModels(const FoldSummary& fold, Stats& s)
 {
-    for (const auto& [id, acc] : fold.models) {
-        const Rate rate = Pricing::baseFor(id);
+    // Each model costs what its messages cost when they were read, as the total does: the models add up to it,
+    // hour-long cache writes included.
+    for (const auto& [id, acc] : fold.models)
         s.models.push_back(ModelStat{id, Pricing::prettyModel(id), acc.messages, acc.input, acc.output, acc.cacheRead,
-                                     acc.cacheWrite,
-                                     Pricing::costOf(rate, acc.input, acc.output, acc.cacheRead, acc.cacheWrite)});
-    }
+                                     acc.cacheWrite, acc.cost});
     std::stable_sort(s.models.begin(), s.models.end(),
                      [](const ModelStat& a, const ModelStat& b) { return a.cost > b.cost; });
     if (!s.models.empty())

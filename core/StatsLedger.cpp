@@ -35,6 +35,7 @@ void StatsLedger::Totals::apply(const FileContribution& c, int sign)
         addTo(m.output, acc.output, sign);
         addTo(m.cacheRead, acc.cacheRead, sign);
         addTo(m.cacheWrite, acc.cacheWrite, sign);
+        addTo(m.cost, acc.cost, sign);
         if ((m.parts += sign) == 0)
             models.erase(it);
     }
@@ -53,8 +54,17 @@ void StatsLedger::Totals::apply(const FileContribution& c, int sign)
         const auto it = perDay.try_emplace(day).first;
         ExactDay& d = it->second;
         d.linesAdded += sign * bucket.linesAdded;
+        d.linesRemoved += sign * bucket.linesRemoved;
+        d.prompts += sign * bucket.prompts;
+        d.sessions += sign * bucket.sessions;
         addTo(d.cost, bucket.cost, sign);
         addTo(d.tokens, bucket.tokens, sign);
+        addTo(d.input, bucket.input, sign);
+        addTo(d.output, bucket.output, sign);
+        addTo(d.cacheRead, bucket.cacheRead, sign);
+        addTo(d.cacheWrite, bucket.cacheWrite, sign);
+        for (const std::string& model : bucket.models)
+            adjustCount(d.models, model, sign);
         if ((d.parts += sign) == 0)
             perDay.erase(it);
     }
@@ -260,8 +270,8 @@ FoldSummary StatsLedger::summary() const
 {
     FoldSummary s;
     for (const auto& [id, m] : m_totals.models)
-        s.models[id] =
-            ModelAcc{m.messages, m.input.value(), m.output.value(), m.cacheRead.value(), m.cacheWrite.value()};
+        s.models[id] = ModelAcc{m.messages,         m.input.value(),      m.output.value(),
+                                m.cacheRead.value(), m.cacheWrite.value(), m.cost.value()};
     s.byHour = m_totals.byHour;
     s.prompts = m_totals.prompts;
     s.assistantMessages = m_totals.assistantMessages;
@@ -277,8 +287,21 @@ FoldSummary StatsLedger::summary() const
         s.firstTs = m_totals.minTs.begin()->first;
     if (!m_totals.maxTs.empty())
         s.lastTs = m_totals.maxTs.rbegin()->first;
-    for (const auto& [day, d] : m_totals.perDay)
-        s.perDay[day] = DayBucket{d.linesAdded, d.cost.value(), d.tokens.value()};
+    for (const auto& [day, d] : m_totals.perDay) {
+        DayBucket& bucket = s.perDay[day];
+        bucket.linesAdded = d.linesAdded;
+        bucket.cost = d.cost.value();
+        bucket.tokens = d.tokens.value();
+        bucket.linesRemoved = d.linesRemoved;
+        bucket.prompts = d.prompts;
+        bucket.sessions = d.sessions;
+        bucket.input = d.input.value();
+        bucket.output = d.output.value();
+        bucket.cacheRead = d.cacheRead.value();
+        bucket.cacheWrite = d.cacheWrite.value();
+        for (const auto& [model, count] : d.models)
+            bucket.models.insert(model);
+    }
     for (const auto& [day, count] : m_totals.activeDays)
         s.activeDays.push_back(day);
     s.logFiles = m_active;

@@ -43,6 +43,15 @@ public:
 
     FoldSummary summary() const;
 
+    /// Calls visit(path, base, counted) for every file that counts, in path order: what it holds besides its
+    /// responses, and the figures of the responses that count in it.
+    template <typename Visit> void forEachCounted(Visit&& visit) const
+    {
+        for (const auto& [path, slot] : m_files)
+            if (slot.active)
+                visit(path, slot.log.base, slot.counted);
+    }
+
 private:
     struct Slot
     {
@@ -59,13 +68,18 @@ private:
     {
         int64_t parts = 0;
         int64_t messages = 0;
-        ExactSum input, output, cacheRead, cacheWrite;
+        ExactSum input, output, cacheRead, cacheWrite, cost;
     };
     struct ExactDay
     {
         int64_t parts = 0;
         int64_t linesAdded = 0;
-        ExactSum cost, tokens;
+        int64_t linesRemoved = 0;
+        int64_t prompts = 0;
+        int64_t sessions = 0;
+        ExactSum cost, tokens, input, output, cacheRead, cacheWrite;
+        /// How many of the day's parts name each model.
+        std::map<std::string, int64_t> models;
     };
     struct Totals
     {

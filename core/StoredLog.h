@@ -31,6 +31,8 @@ struct StoredLog
 {
     LogNote note;
     ParsedLog log;
+    /// Written by an earlier Korvel without some of today's detail: a log that is still there is read again.
+    bool outdated = false;
 
     bool operator==(const StoredLog&) const = default;
 };

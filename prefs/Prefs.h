@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prefs/Choices.h"
+#include "prefs/PrefTable.h"
 
 #include <QObject>
 #include <QString>
@@ -9,63 +10,6 @@
 #include <limits>
 #include <optional>
 #include <span>
-
-/// Every preference Korvel keeps, each described once by its row in the table of Prefs.cpp.
-enum class PrefKey {
-    WingStat,
-    SpriteKind,
-    AccentTheme,
-    CardBackground,
-    NotchFlare,
-    NotchRound,
-    NotchWidthOffset,
-    NotchHeightOffset,
-    NotchXOffset,
-    NotchHidden,
-    StreakProtection,
-    LeaderboardOptIn,
-    PrivateMode,
-    MsLines,
-    MsStreak,
-    LastSyncDate,
-    LastSyncTimestamp,
-    LastSyncSignature,
-    ForgetDeletedLogs,
-};
-
-enum class PrefType {
-    Integer,
-    Double,
-    Bool,
-    String,
-};
-
-/// One row of the preference table: everything there is to know about one preference.
-struct PrefRow
-{
-    static constexpr double unbounded = std::numeric_limits<double>::infinity();
-
-    PrefKey key;
-    /// The stored name, "korvel." and the key.
-    const char* name;
-    PrefType type;
-    /// What a reader gets while the key is absent (a flag: 0 or 1).
-    double fallback = 0;
-    /// A stored 0 reads as the fallback too: the key was never set to a real value.
-    bool zeroIsUnset = false;
-    /// One press of its stepper; 0 for a preference without one.
-    double step = 0;
-    /// Where its stepper stops.
-    double min = -unbounded;
-    double max = unbounded;
-    /// How many choices an enumerated preference has (0 for the others); their labels, when Prefs holds them.
-    int choices = 0;
-    std::span<const char* const> labels = {};
-    /// An enumerated preference out of range is clamped on read; otherwise its reader picks the last choice.
-    bool clamped = false;
-    /// The overlay shows it: a change redraws the overlay and lays its panel out again.
-    bool shapesOverlay = false;
-};
 
 /// Tells, on the thread that makes the change, which preference a write or removal in this process changed.
 /// Receivers connect with a context object, so that they are called on their own thread.
@@ -81,9 +25,6 @@ signals:
 /// a change made in this process takes effect at the next read, one made by another process within a second.
 /// Writes reach the file at once. An absent key reads as its row's fallback.
 namespace Prefs {
-
-std::span<const PrefRow> table();
-const PrefRow& row(PrefKey key);
 
 /// The one change notification; it never goes away.
 PrefsNotifier& notifier();

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace TranscriptLines;
 
@@ -57,12 +58,18 @@ TEST(ClaudeReaderTest, UsageIsPricedAndBookedToItsDayAndHostileCountsCountAsNoth
         R"({"type":"assistant","timestamp":"2025-03-15T11:00:00.500Z","message":{"model":"m","usage":"none"}})"
         "\n"
         R"({"type":"assistant","isSidechain":true,"message":{"model":"","usage":{"input_tokens":"9","output_tokens":2.5}}})");
-    EXPECT_EQ(c.models.at("claude-sonnet-4-5"), (ModelAcc{1, 100, 50, 1000, 200}));
-    EXPECT_EQ(c.models.at(""), (ModelAcc{1, 0, 2.5, 0, 0})) << "numbers are taken as they come, strings as 0";
+    const double sonnetCost = Pricing::costOf(Rate{3, 15}, 100, 50, 1000, 200);
+    EXPECT_EQ(c.models.at("claude-sonnet-4-5"), (ModelAcc{1, 100, 50, 1000, 200, sonnetCost}));
+    EXPECT_EQ(c.models.at(""), (ModelAcc{1, 0, 2.5, 0, 0, Pricing::costOf(Pricing::baseFor(""), 0, 2.5, 0, 0)}))
+        << "numbers are taken as they come, strings as 0";
     EXPECT_EQ(c.assistantMessages, 2) << "synthetic and usage-less lines are no responses";
     EXPECT_DOUBLE_EQ(c.cost, Pricing::costOf(Rate{3, 15}, 100, 52.5, 1000, 200));
-    EXPECT_EQ(c.perDay.at("2025-03-14"), (DayBucket{0, Pricing::costOf(Rate{3, 15}, 100, 50, 1000, 200), 150}))
+    const DayBucket& day = c.perDay.at("2025-03-14");
+    EXPECT_EQ(std::tuple(day.cost, day.tokens, day.input, day.output, day.cacheRead, day.cacheWrite),
+              std::tuple(sonnetCost, 150.0, 100.0, 50.0, 1000.0, 200.0))
         << "the untimed response adds to no day";
+    EXPECT_EQ(day.models, (std::set<std::string>{"claude-sonnet-4-5"}));
+    EXPECT_EQ(day.sessions, 1) << "the session starts on the first active day";
     EXPECT_EQ(c.activeDays, (std::set<std::string>{"2025-03-14", "2025-03-15"}));
     EXPECT_EQ(c.maxTs, *TimeKit::epoch("2025-03-15T11:00:00.500Z"));
 

@@ -4,6 +4,7 @@
 #include "tests/support/ZoneGuard.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -38,9 +39,12 @@ std::string message(std::string_view role, std::string_view ts = "2025-05-01T09:
 TEST(CodexParserTest, LastUsableTokenTotalsGoToTheLastModel)
 {
     const auto c = parse(model("gpt-5") + tokens(1000, 800, 50));
-    EXPECT_EQ(c.models.at("gpt-5"), (ModelAcc{0, 200, 50, 800, 0})) << "cached input is taken out of the input";
+    EXPECT_EQ(c.models.at("gpt-5"), (ModelAcc{0, 200, 50, 800, 0, c.cost})) << "cached input is taken out of the input";
     EXPECT_DOUBLE_EQ(c.cost, Pricing::costOf(Rate{1.25, 10}, 200, 50, 800, 0));
-    EXPECT_EQ(c.perDay.at("2025-05-01"), (DayBucket{0, c.cost, 250}));
+    const DayBucket& day = c.perDay.at("2025-05-01");
+    EXPECT_EQ(std::tuple(day.cost, day.tokens, day.input, day.output, day.cacheRead, day.sessions),
+              std::tuple(c.cost, 250.0, 200.0, 50.0, 800.0, int64_t{1}));
+    EXPECT_EQ(day.models, (std::set<std::string>{"gpt-5"}));
 
     EXPECT_EQ(parse(tokens(1000, 0, 1) + tokens(3000, 0, 2)).tokensIn, 3000) << "totals are overwritten";
     EXPECT_EQ(parse(tokens(10, 0, 1)).models.count("gpt-5-codex"), 1u) << "default model";
@@ -92,7 +96,10 @@ TEST(CodexParserTest, EverythingIsBookedToTheDayOfTheLastTimestampedLineAndBadLi
     EXPECT_EQ(c.activeDays, (std::set<std::string>{"2025-05-01", "2025-05-02"}));
     EXPECT_EQ(std::pair(c.byHour[23], c.byHour[1]), std::pair(int64_t{2}, int64_t{1}));
     ASSERT_EQ(c.perDay.size(), 1u) << "file order decides, not the latest time";
-    EXPECT_EQ(c.perDay.at("2025-05-01"), (DayBucket{1, c.cost, 110}));
+    const DayBucket& day = c.perDay.at("2025-05-01");
+    EXPECT_EQ(std::tuple(day.linesAdded, day.cost, day.tokens, day.prompts, day.sessions),
+              std::tuple(int64_t{1}, c.cost, 110.0, int64_t{3}, int64_t{1}))
+        << "prompts too; the session starts on the first active day";
     const auto untimed = parse(message("user", "never") + tokens(100, 0, 10, "never"));
     EXPECT_TRUE(untimed.activeDays.empty() && untimed.perDay.empty() && !untimed.minTs);
     EXPECT_EQ(untimed.tokensIn, 100) << "without timestamps the totals stay";

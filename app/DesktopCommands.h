@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+#include <ostream>
+
+/// The commands that need the desktop libraries: the renders and the leaderboard dry run.
+namespace DesktopCommands {
+
+/// Runs one of them and returns the process status: 0, or 1 when a render could not be written.
+int run(const Invocation& invocation, std::ostream& out, std::ostream& err);
+
+} // namespace DesktopCommands
