@@ -10,10 +10,15 @@ std::string count(int64_t value)
 {
     const bool negative = value < 0;
     // Through unsigned, so that the most negative value has a magnitude too.
-    std::string digits = std::to_string(negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
-    for (size_t at = digits.size(); at > 3; at -= 3)
-        digits.insert(at - 3, ",");
-    return negative ? "-" + digits : digits;
+    const std::string digits =
+        std::to_string(negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
+    std::string grouped = negative ? "-" : "";
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped.push_back(',');
+        grouped.push_back(digits[i]);
+    }
+    return grouped;
 }
 
 std::string tokens(double value)

@@ -1,12 +1,16 @@
 #include "prefs/Prefs.h"
 
+#include "prefs/PrefFile.h"
+
 #include "tests/support/PrefsGuard.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 #include <limits>
 #include <set>
+#include <stdlib.h>
 
 namespace {
 
@@ -143,4 +147,19 @@ TEST_F(PrefsTest, ValuesOutOfRangeInTheFileReadAsTheirRowAllows)
     EXPECT_EQ(Prefs::real(PrefKey::NotchRound), Prefs::row(PrefKey::NotchRound).min);
     EXPECT_EQ(file.value(QStringLiteral("korvel.notchFlare")).toString(), QStringLiteral("nan"))
         << "reading rewrites nothing";
+}
+
+TEST_F(PrefsTest, TheCommandLineReadsTheFlagsPrefsWrote)
+{
+    // The file's folder is Korvel/ under the configuration folder the command line looks in.
+    const QString file = QSettings(QStringLiteral("Korvel"), QStringLiteral("Korvel")).fileName();
+    const QString config = QFileInfo(QFileInfo(file).path()).path();
+    setenv("XDG_CONFIG_HOME", config.toLocal8Bit().constData(), 1);
+    ASSERT_EQ(PrefFile::path(), file.toStdString());
+    EXPECT_TRUE(PrefFile::flag(PrefKey::StreakProtection)) << "absent: the row's fallback";
+    Prefs::setFlag(PrefKey::StreakProtection, false);
+    Prefs::setFlag(PrefKey::ForgetDeletedLogs, true);
+    EXPECT_FALSE(PrefFile::flag(PrefKey::StreakProtection));
+    EXPECT_TRUE(PrefFile::flag(PrefKey::ForgetDeletedLogs));
+    unsetenv("XDG_CONFIG_HOME");
 }
