@@ -2,6 +2,7 @@
 
 #include "app/LogSettings.h"
 #include "app/ReportFormat.h"
+#include "app/UntilExit.h"
 #include "core/PlainText.h"
 #include "core/StatsBuilder.h"
 #include "core/StatsCache.h"
@@ -27,10 +28,11 @@ TimedStats timedBuild(const std::optional<std::string>& dir)
 {
     const LogLocations where = LogSettings::locations(dir);
     const double now = TimeKit::now();
-    StatsBuilder builder;
+    StatsBuilder& builder = untilExit<StatsBuilder>();
     const auto before = std::chrono::steady_clock::now();
     Stats stats = builder.build(where, now);
     const auto after = std::chrono::steady_clock::now();
+    builder.closeCache();
     return {std::move(stats), std::chrono::duration<double, std::milli>(after - before).count()};
 }
 

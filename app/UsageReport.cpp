@@ -6,6 +6,7 @@
 #include "app/Usage.h"
 #include "app/UsageJson.h"
 #include "app/UsageTables.h"
+#include "app/UntilExit.h"
 #include "core/PlainText.h"
 #include "core/StatsBuilder.h"
 #include "core/TimeKit.h"
@@ -81,14 +82,16 @@ int run(Command command, const std::vector<std::string>& args, std::ostream& out
         Usage::printReportUsage(err);
         return 2;
     }
-    StatsBuilder builder;
+    StatsBuilder& builder = untilExit<StatsBuilder>();
     const Stats stats = builder.build(LogSettings::locations(options->statsDir), TimeKit::now());
     if (command == Command::StatusLine) {
+        builder.closeCache();
         StatusLine::of(stats, PrefFile::flag(PrefKey::StreakProtection)).print(out, options->json);
         return 0;
     }
     const UsageKind kind = kindOf(command);
     const std::vector<UsageRow> rows = rowsOf(kind, builder, *options);
+    builder.closeCache();
     if (options->json)
         out << UsageJson::encode(kind, rows) << '\n';
     else

@@ -134,6 +134,15 @@ public:
         m_in.remove_prefix(length);
         return value;
     }
+    /// The next length bytes as they are; empty (and failed) when fewer are left.
+    std::string_view bytes(size_t length)
+    {
+        if (length > m_in.size())
+            return failed<std::string_view>();
+        const std::string_view value = m_in.substr(0, length);
+        m_in.remove_prefix(length);
+        return value;
+    }
     /// A count of items that take at least one byte each: more than the bytes left is malformed, which keeps a
     /// corrupt count from reserving memory that nothing will fill.
     size_t count()

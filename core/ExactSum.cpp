@@ -114,3 +114,15 @@ double ExactSum::value() const
     const double result = std::ldexp(static_cast<double>(leading), low - kFractionBits);
     return negative ? -result : result;
 }
+
+void ExactSum::add(const ExactSum& other)
+{
+    for (int i = kWords - 1; i >= 0; --i)
+        addAt(m_words, i, other.m_words[static_cast<size_t>(i)]);
+}
+
+void ExactSum::subtract(const ExactSum& other)
+{
+    for (int i = kWords - 1; i >= 0; --i)
+        subtractAt(m_words, i, other.m_words[static_cast<size_t>(i)]);
+}

@@ -13,8 +13,21 @@ public:
     void add(double term) { accumulate(term, false); }
     void subtract(double term) { accumulate(term, true); }
 
+    /// Adds or takes out a whole other sum, exactly.
+    void add(const ExactSum& other);
+    void subtract(const ExactSum& other);
+
     /// The sum, correctly rounded to the nearest double.
     double value() const;
+
+    /// The fixed-point integer itself, least significant word first, for storing a sum and reading it back.
+    const std::array<uint64_t, 4>& words() const { return m_words; }
+    static ExactSum fromWords(const std::array<uint64_t, 4>& words)
+    {
+        ExactSum sum;
+        sum.m_words = words;
+        return sum;
+    }
 
     bool operator==(const ExactSum&) const = default;
 

@@ -280,6 +280,28 @@ std::optional<FoldSnapshot> ParseCache::snapshot()
     return RecordCodec::decodeSnapshot(select.column(0));
 }
 
+std::optional<LedgerState> ParseCache::ledgerState()
+{
+    Statement select(m_db, "SELECT value FROM meta WHERE key = 'ledger-state'");
+    const int rc = select ? select.step() : SQLITE_ERROR;
+    if (rc != SQLITE_ROW) {
+        noteFailure();
+        return std::nullopt;
+    }
+    return RecordCodec::decodeState(select.column(0));
+}
+
+std::optional<StoredLog> ParseCache::readLog(const std::string& path)
+{
+    Statement select(m_db, "SELECT record FROM logs WHERE path = ?1");
+    const int rc = select && select.bind(1, path) ? select.step() : SQLITE_ERROR;
+    if (rc != SQLITE_ROW) {
+        noteFailure();
+        return std::nullopt;
+    }
+    return RecordCodec::decodeLog(path, select.column(0));
+}
+
 void ParseCache::forEachLog(const std::function<void(std::string path, StoredLog stored)>& onLog)
 {
     Statement select(m_db, "SELECT path, record FROM logs");
@@ -309,6 +331,13 @@ bool ParseCache::save(const Changes& changes)
         ok = ok && put && put.bind(1, RecordCodec::encode(*changes.snapshot)) && put.run();
     } else {
         ok = ok && exec(m_db, "DELETE FROM snapshot");
+    }
+    // The state goes with the snapshot: one without the other would describe other files.
+    if (changes.snapshot && changes.state) {
+        Statement state(m_db, "INSERT OR REPLACE INTO meta(key, value) VALUES ('ledger-state', ?1)");
+        ok = ok && state && state.bind(1, RecordCodec::encode(*changes.state)) && state.run();
+    } else {
+        ok = ok && exec(m_db, "DELETE FROM meta WHERE key = 'ledger-state'");
     }
     if (ok && exec(m_db, "COMMIT"))
         return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LedgerState.h"
 #include "core/StoredLog.h"
 
 #include <functional>
@@ -34,6 +35,10 @@ public:
 
     /// The stored snapshot, when there is one that decodes.
     std::optional<FoldSnapshot> snapshot();
+    /// The ledger's state stored with the snapshot, when there is one that decodes.
+    std::optional<LedgerState> ledgerState();
+    /// The record of the log file at path, when there is one that decodes.
+    std::optional<StoredLog> readLog(const std::string& path);
 
     /// Calls onLog with every stored record that decodes; records that do not are left for the next save to drop.
     void forEachLog(const std::function<void(std::string path, StoredLog stored)>& onLog);
@@ -53,6 +58,8 @@ public:
         std::vector<std::string> removed;
         /// The new snapshot; absent removes the stored one.
         std::optional<FoldSnapshot> snapshot;
+        /// The ledger's state for the same files; only stored with a snapshot.
+        const LedgerState* state = nullptr;
     };
 
     /// Applies the changes in one transaction; false when nothing was written.

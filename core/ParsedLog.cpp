@@ -22,6 +22,8 @@ void ParsedLog::book(FileContribution& out, const std::function<bool(size_t)>& c
     rates.reserve(responseModels.size());
     for (const std::string& model : responseModels)
         rates.push_back(Pricing::baseFor(model));
+    // Responses come in runs of one day and one model: only a new pair is worth a set insertion.
+    std::pair<int32_t, uint32_t> lastDayModel{-1, 0};
     for (size_t i = 0; i < responses.size(); ++i) {
         if (!counts(i))
             continue;
@@ -49,7 +51,9 @@ void ParsedLog::book(FileContribution& out, const std::function<bool(size_t)>& c
             bucket.output += r.output;
             bucket.cacheRead += r.cacheRead;
             bucket.cacheWrite += r.cacheWrite;
-            bucket.models.insert(responseModels[r.model]);
+            if (lastDayModel != std::pair(r.day, r.model))
+                bucket.models.insert(responseModels[r.model]);
+            lastDayModel = {r.day, r.model};
         }
     }
 }

@@ -3,7 +3,9 @@
 #include "core/ByteStream.h"
 #include "core/Hash64.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace RecordCodec {
 namespace {
@@ -13,6 +15,7 @@ constexpr std::string_view kLogTag = "KVL4";
 // lost, but marked outdated so that a log that is still there is read again.
 constexpr std::string_view kOldLogTag = "KVL3";
 constexpr std::string_view kSnapshotTag = "KVS4";
+constexpr std::string_view kStateTag = "KVT1";
 constexpr uint64_t kChecksumSeed = 0x6b6f7276656c0001ULL;
 constexpr double kLargest = 1e30;
 
@@ -236,6 +239,32 @@ void detailCodexDays(FileContribution& c)
         c.perDay[*c.activeDays.begin()].sessions = 1;
 }
 
+void writeNote(ByteWriter& out, const LogNote& note)
+{
+    out.byte(static_cast<uint8_t>(note.kind));
+    out.byte(note.kept ? 1 : 0);
+    out.fixed64(note.zone);
+    out.real(note.stamp.mtime);
+    out.signedInt(note.stamp.size);
+}
+
+LogNote readNote(ByteReader& in)
+{
+    LogNote note;
+    const uint8_t kind = in.byte();
+    if (kind > static_cast<uint8_t>(StatsEngine::LogKind::Codex))
+        in.fail();
+    note.kind = static_cast<StatsEngine::LogKind>(kind);
+    const uint8_t kept = in.byte();
+    if (kept > 1)
+        in.fail();
+    note.kept = kept == 1;
+    note.zone = in.fixed64();
+    note.stamp.mtime = in.real();
+    note.stamp.size = in.signedInt();
+    return note;
+}
+
 void writeResponses(ByteWriter& out, const ParsedLog& log)
 {
     writeStrings(out, log.responseModels);
@@ -280,11 +309,7 @@ std::string encode(std::string_view path, const LogNote& note, const ParsedLog& 
 {
     ByteWriter out;
     out.raw(kLogTag);
-    out.byte(static_cast<uint8_t>(note.kind));
-    out.byte(note.kept ? 1 : 0);
-    out.fixed64(note.zone);
-    out.real(note.stamp.mtime);
-    out.signedInt(note.stamp.size);
+    writeNote(out, note);
     writeContribution(out, log.base);
     writeResponses(out, log);
     return sealed(out, hash64(path, kChecksumSeed));
@@ -301,17 +326,7 @@ std::optional<StoredLog> decodeLog(std::string_view path, std::string_view bytes
         return std::nullopt;
     ByteReader in(*body);
     StoredLog stored;
-    const uint8_t kind = in.byte();
-    if (kind > static_cast<uint8_t>(StatsEngine::LogKind::Codex))
-        in.fail();
-    stored.note.kind = static_cast<StatsEngine::LogKind>(kind);
-    const uint8_t kept = in.byte();
-    if (kept > 1)
-        in.fail();
-    stored.note.kept = kept == 1;
-    stored.note.zone = in.fixed64();
-    stored.note.stamp.mtime = in.real();
-    stored.note.stamp.size = in.signedInt();
+    stored.note = readNote(in);
     stored.log.base = readContribution(in, layout);
     readResponses(in, stored.log);
     if (!in.ok() || !in.atEnd())
@@ -391,6 +406,192 @@ std::optional<FoldSnapshot> decodeSnapshot(std::string_view bytes)
     if (!in.ok() || !in.atEnd())
         return std::nullopt;
     return snapshot;
+}
+
+namespace {
+
+void writeSum(ByteWriter& out, const ExactSum& sum)
+{
+    for (const uint64_t word : sum.words())
+        out.fixed64(word);
+}
+
+ExactSum readSum(ByteReader& in)
+{
+    std::array<uint64_t, 4> words{};
+    for (uint64_t& word : words)
+        word = in.fixed64();
+    return ExactSum::fromWords(words);
+}
+
+template <typename Map, typename WriteKey> void writeCounts(ByteWriter& out, const Map& counts, WriteKey writeKey)
+{
+    out.unsignedInt(counts.size());
+    for (const auto& [key, count] : counts) {
+        writeKey(key);
+        out.signedInt(count);
+    }
+}
+
+template <typename Map, typename ReadKey> Map readCounts(ByteReader& in, ReadKey readKey)
+{
+    Map counts;
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        auto key = readKey();
+        const int64_t count = in.signedInt();
+        if (count <= 0)
+            in.fail(); // holders are counted: a count that is not positive is damage
+        counts.emplace(std::move(key), count);
+    }
+    return counts;
+}
+
+void writeTotals(ByteWriter& out, const LedgerTotals& t)
+{
+    const auto text = [&](const std::string& s) { out.text(s); };
+    out.unsignedInt(t.models.size());
+    for (const auto& [id, m] : t.models) {
+        out.text(id);
+        out.signedInt(m.parts);
+        out.signedInt(m.messages);
+        for (const ExactSum* sum : {&m.input, &m.output, &m.cacheRead, &m.cacheWrite, &m.cost})
+            writeSum(out, *sum);
+    }
+    writeHours(out, t.byHour);
+    for (const int64_t v : {t.prompts, t.assistantMessages, t.linesAdded, t.linesRemoved})
+        out.signedInt(v);
+    for (const ExactSum* sum : {&t.tokensIn, &t.tokensOut, &t.cacheRead, &t.cacheWrite, &t.cost})
+        writeSum(out, *sum);
+    out.unsignedInt(t.perDay.size());
+    for (const auto& [day, d] : t.perDay) {
+        out.text(day);
+        for (const int64_t v : {d.parts, d.linesAdded, d.linesRemoved, d.prompts, d.sessions})
+            out.signedInt(v);
+        for (const ExactSum* sum : {&d.cost, &d.tokens, &d.input, &d.output, &d.cacheRead, &d.cacheWrite})
+            writeSum(out, *sum);
+        writeCounts(out, d.models, text);
+    }
+    writeCounts(out, t.activeDays, text);
+    writeCounts(out, t.editedFiles, [&](uint64_t hash) { out.fixed64(hash); });
+    writeCounts(out, t.minTs, [&](double v) { out.real(v); });
+    writeCounts(out, t.maxTs, [&](double v) { out.real(v); });
+}
+
+LedgerTotals readTotals(ByteReader& in)
+{
+    LedgerTotals t;
+    const auto text = [&] { return in.text(); };
+    const auto real = [&] { return in.real(); };
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        std::string id = in.text();
+        LedgerTotals::Model m;
+        m.parts = in.signedInt();
+        m.messages = in.signedInt();
+        for (ExactSum* sum : {&m.input, &m.output, &m.cacheRead, &m.cacheWrite, &m.cost})
+            *sum = readSum(in);
+        t.models.insert_or_assign(std::move(id), std::move(m));
+    }
+    t.byHour = readHours(in);
+    for (int64_t* v : {&t.prompts, &t.assistantMessages, &t.linesAdded, &t.linesRemoved})
+        *v = in.signedInt();
+    for (ExactSum* sum : {&t.tokensIn, &t.tokensOut, &t.cacheRead, &t.cacheWrite, &t.cost})
+        *sum = readSum(in);
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        std::string day = in.text();
+        LedgerTotals::Day d;
+        for (int64_t* v : {&d.parts, &d.linesAdded, &d.linesRemoved, &d.prompts, &d.sessions})
+            *v = in.signedInt();
+        for (ExactSum* sum : {&d.cost, &d.tokens, &d.input, &d.output, &d.cacheRead, &d.cacheWrite})
+            *sum = readSum(in);
+        d.models = readCounts<std::map<std::string, int64_t>>(in, text);
+        t.perDay.insert_or_assign(std::move(day), std::move(d));
+    }
+    t.activeDays = readCounts<std::map<std::string, int64_t>>(in, text);
+    t.editedFiles = readCounts<std::unordered_map<uint64_t, int64_t>>(in, [&] { return in.fixed64(); });
+    t.minTs = readCounts<std::map<double, int64_t>>(in, real);
+    t.maxTs = readCounts<std::map<double, int64_t>>(in, real);
+    return t;
+}
+
+} // namespace
+
+std::string encode(const LedgerState& state)
+{
+    ByteWriter out;
+    out.raw(kStateTag);
+    out.fixed64(state.setting.low);
+    out.fixed64(state.setting.high);
+    writeTotals(out, state.totals);
+    out.signedInt(state.counted);
+    out.unsignedInt(state.notes.size());
+    for (const auto& [path, note] : state.notes) {
+        out.text(path);
+        writeNote(out, note);
+    }
+    out.unsignedInt(state.fileDays.size());
+    for (const auto& [path, days] : state.fileDays) {
+        out.text(path);
+        out.unsignedInt(days.size());
+        for (const int64_t day : days)
+            out.signedInt(day);
+    }
+    // Many: written as they lie in memory (little-endian, like every fixed-width field here).
+    out.unsignedInt(state.keys.size());
+    out.raw(std::string_view(reinterpret_cast<const char*>(state.keys.data()), state.keys.size() * sizeof(uint32_t)));
+    out.unsignedInt(state.shared.size());
+    for (const auto& [key, holders] : state.shared) {
+        out.fixed64(key);
+        writeStrings(out, holders);
+    }
+    out.unsignedInt(state.rivals.size());
+    for (const auto& [identity, files] : state.rivals) {
+        out.text(identity);
+        writeStrings(out, files);
+    }
+    return sealed(out, kChecksumSeed);
+}
+
+std::optional<LedgerState> decodeState(std::string_view bytes)
+{
+    const auto body = opened(bytes, kStateTag, kChecksumSeed);
+    if (!body)
+        return std::nullopt;
+    ByteReader in(*body);
+    LedgerState state;
+    state.setting.low = in.fixed64();
+    state.setting.high = in.fixed64();
+    state.totals = readTotals(in);
+    state.counted = in.signedInt();
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        std::string path = in.text();
+        state.notes.insert_or_assign(std::move(path), readNote(in));
+    }
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        std::string path = in.text();
+        std::vector<int64_t> days;
+        for (size_t d = in.count(); d > 0 && in.ok(); --d)
+            days.push_back(in.signedInt());
+        if (!std::is_sorted(days.begin(), days.end()))
+            in.fail();
+        state.fileDays.insert_or_assign(std::move(path), std::move(days));
+    }
+    const size_t keyCount = in.count();
+    const std::string_view keyBytes = in.bytes(keyCount * sizeof(uint32_t));
+    state.keys.resize(keyBytes.size() / sizeof(uint32_t));
+    std::memcpy(state.keys.data(), keyBytes.data(), keyBytes.size());
+    if (!std::is_sorted(state.keys.begin(), state.keys.end()))
+        in.fail();
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        const uint64_t key = in.fixed64();
+        state.shared.insert_or_assign(key, readStrings<std::vector<std::string>>(in));
+    }
+    for (size_t n = in.count(); n > 0 && in.ok(); --n) {
+        std::string identity = in.text();
+        state.rivals.insert_or_assign(std::move(identity), readStrings<std::vector<std::string>>(in));
+    }
+    if (!in.ok() || !in.atEnd())
+        return std::nullopt;
+    return state;
 }
 
 } // namespace RecordCodec

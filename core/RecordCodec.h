@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LedgerState.h"
 #include "core/StoredLog.h"
 
 #include <optional>
@@ -18,5 +19,8 @@ std::optional<StoredLog> decodeLog(std::string_view path, std::string_view bytes
 
 std::string encode(const FoldSnapshot& snapshot);
 std::optional<FoldSnapshot> decodeSnapshot(std::string_view bytes);
+
+std::string encode(const LedgerState& state);
+std::optional<LedgerState> decodeState(std::string_view bytes);
 
 } // namespace RecordCodec

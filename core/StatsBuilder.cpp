@@ -7,6 +7,7 @@
 #include "core/TimeKit.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 
@@ -17,16 +18,21 @@
 namespace {
 
 // Bumped with the meaning of a fold, so that a snapshot of an older Korvel never passes for a current one.
-constexpr std::string_view kFoldFormat = "fold 2";
+constexpr std::string_view kFoldFormat = "fold 3";
+
+// A new process brings the ledger's state up to date when at most this many files changed, and the files that
+// share responses or a rollout's identity with them are few; otherwise it loads every record.
+constexpr size_t kMostChanged = 64;
+constexpr size_t kMostTouched = 256;
 
 uint64_t zoneHash(std::string_view zone)
 {
     return hash64(zone, 0x7a6f6e65);
 }
 
-// The fold depends on the listing and, through the logs kept after their deletion, on the roots and on whether
+// The fold depends on the zone and, through the logs kept after their deletion, on the roots and on whether
 // deleted logs are kept at all.
-Fingerprint fingerprintOf(const LogListing& listing, std::string_view zone, const LogLocations& where)
+Fingerprint settingOf(std::string_view zone, const LogLocations& where)
 {
     std::string setting(zone);
     for (const std::string* root : {&where.claudeRoot, &where.codexSessions, &where.codexArchive}) {
@@ -34,8 +40,14 @@ Fingerprint fingerprintOf(const LogListing& listing, std::string_view zone, cons
         setting.append(*root);
     }
     setting.push_back(where.keepDeletedLogs ? 'k' : 'f');
+    return {hash64(setting, 1) ^ hash64(kFoldFormat, 3), hash64(setting, 2) ^ hash64(kFoldFormat, 4)};
+}
+
+// ... and on the listing.
+Fingerprint fingerprintOf(const LogListing& listing, std::string_view zone, const LogLocations& where)
+{
     // A sum over the files: the order they are visited in does not matter.
-    Fingerprint sum{hash64(setting, 1) ^ hash64(kFoldFormat, 3), hash64(setting, 2) ^ hash64(kFoldFormat, 4)};
+    Fingerprint sum = settingOf(zone, where);
     std::string item;
     listing.forEach([&](const std::string& path, const ListedLog& listed) {
         item.assign(path);
@@ -80,6 +92,8 @@ void StatsBuilder::reset()
     m_retry.clear();
     m_undecodable.clear();
     m_fold.reset();
+    m_state.reset();
+    m_stateLogs.clear();
     m_foldStale = true;
     m_snapshotCurrent = false;
     m_stats.reset();
@@ -105,6 +119,175 @@ bool StatsBuilder::foldFromSnapshot()
     m_snapshotCurrent = true;
     // Another process may have made the snapshot after a change: the figures of the old fold are stale.
     m_stats.reset();
+    return true;
+}
+
+Fingerprint StatsBuilder::setting() const
+{
+    return settingOf(m_zone, m_where);
+}
+
+// A new process after a few files changed: the stored state of the ledger with those files taken out and put back
+// as they are now. Only for a builder that saves after every build, so that the stored state never lags behind.
+bool StatsBuilder::foldFromState()
+{
+    if (!m_cache || m_options.watch || m_options.saveInterval > 0 || !clean())
+        return false;
+    auto state = m_cache->ledgerState();
+    if (!state || !(state->setting == setting()))
+        return false;
+    const auto& files = m_listing.files();
+    std::set<std::string> changed;
+    for (const auto& [path, listed] : files) {
+        const auto note = state->notes.find(path);
+        if (note == state->notes.end() || note->second.kept || note->second.kind != listed.kind ||
+            !(note->second.stamp == *listed.stamp))
+            changed.insert(path);
+        if (changed.size() > kMostChanged)
+            return false;
+    }
+    for (const auto& [path, note] : state->notes)
+        if (!note.kept && !files.contains(path) && changed.insert(path).second && changed.size() > kMostChanged)
+            return false;
+    if (!changeState(*state, changed))
+        return false;
+    m_fold = state->summary();
+    m_state = std::move(state);
+    m_foldStale = false;
+    m_snapshotCurrent = false;
+    m_stats.reset();
+    return true;
+}
+
+// The files whose figures move with the changed ones (those sharing a response key or a rollout's identity with
+// them, and so on), their records as stored, and the changed files read now; then the state without the old and
+// with the new. False, with the state unchanged, when that is more than a few files or anything is in doubt.
+bool StatsBuilder::changeState(LedgerState& state, const std::set<std::string>& changed)
+{
+    const auto& files = m_listing.files();
+    std::set<std::string> touched(changed.begin(), changed.end());
+    std::map<std::string, StoredLog> before;
+    std::set<uint64_t> oldKeys;
+    std::vector<std::string> todo(changed.begin(), changed.end());
+    const auto touch = [&](const std::string& path) {
+        if (touched.insert(path).second)
+            todo.push_back(path);
+    };
+    while (!todo.empty()) {
+        const std::string path = std::move(todo.back());
+        todo.pop_back();
+        if (touched.size() > kMostTouched)
+            return false;
+        const auto note = state.notes.find(path);
+        const auto listed = files.find(path);
+        if (note == state.notes.end() && listed == files.end())
+            return false;
+        const auto kind = note != state.notes.end() ? note->second.kind : listed->second.kind;
+        if (kind == StatsEngine::LogKind::Codex) {
+            const std::string_view identity = CodexParser::identityOf(path);
+            for (const auto& [other, otherNote] : state.notes)
+                if (otherNote.kind == StatsEngine::LogKind::Codex && CodexParser::identityOf(other) == identity)
+                    touch(other);
+            for (const auto& [other, listedOther] : files)
+                if (listedOther.kind == StatsEngine::LogKind::Codex && CodexParser::identityOf(other) == identity)
+                    touch(other);
+        }
+        if (note == state.notes.end())
+            continue;
+        auto stored = m_cache->readLog(path);
+        ++m_report.recordsRead;
+        if (!stored || stored->outdated || !(stored->note == note->second))
+            return false;
+        for (const LoggedResponse& r : stored->log.responses) {
+            if (r.key == 0)
+                continue;
+            oldKeys.insert(r.key);
+            if (const auto sharers = state.shared.find(r.key); sharers != state.shared.end())
+                for (const std::string& holder : sharers->second)
+                    touch(holder);
+        }
+        before.emplace(path, std::move(*stored));
+    }
+    std::vector<ParseJob> jobs;
+    for (const std::string& path : changed)
+        if (const auto listed = files.find(path); listed != files.end())
+            jobs.push_back({path, listed->second.kind, listed->second.stamp->size, {}});
+    parseInParallel(jobs);
+    m_report.parsed = jobs.size();
+    std::map<std::string, std::pair<LogNote, ParsedLog>> after;
+    for (ParseJob& job : jobs) {
+        const FileRead& read = job.result.read;
+        const bool whole = read.status == ReadStatus::Complete || read.status == ReadStatus::InvalidUtf8;
+        if (!whole || !read.stamp || !(*read.stamp == *files.at(job.path).stamp))
+            return false;
+        // A new response that a file outside these holds would move figures there.
+        for (const LoggedResponse& r : job.result.log.responses)
+            if (r.key != 0 && !oldKeys.contains(r.key) && state.mayHold(r.key))
+                return false;
+        after.insert_or_assign(job.path, std::pair(LogNote{job.kind, *read.stamp, zoneHash(m_zone), false},
+                                                   std::move(job.result.log)));
+    }
+    for (auto& [path, stored] : before) {
+        if (after.contains(path))
+            continue;
+        if (!changed.contains(path)) {
+            after.insert_or_assign(path, std::pair(stored.note, stored.log));
+        } else if (m_where.keepDeletedLogs) {
+            // Gone since the state was saved: it keeps counting what it held.
+            LogNote kept = stored.note;
+            kept.kept = true;
+            after.insert_or_assign(path, std::pair(kept, stored.log));
+        }
+    }
+    StatsLedger old;
+    for (const auto& [path, stored] : before)
+        old.put(path, stored.log, rivalryOf(path, stored.note));
+    StatsLedger now;
+    for (const auto& [path, item] : after)
+        now.put(path, item.second, rivalryOf(path, item.first));
+    LedgerState part;
+    old.describe(part);
+    state.totals.merge(part.totals, -1);
+    state.counted -= part.counted;
+    for (const std::string& path : touched) {
+        state.notes.erase(path);
+        state.fileDays.erase(path);
+        state.rivals.erase(std::string(CodexParser::identityOf(path)));
+    }
+    // Short keys that only the touched files held go; two keys may share one, so it is counted out once per key.
+    std::multiset<uint32_t> gone;
+    for (const uint64_t key : oldKeys)
+        gone.insert(LedgerState::shortKey(key));
+    for (const uint64_t key : oldKeys)
+        state.shared.erase(key);
+    now.describe(part);
+    state.totals.merge(part.totals, +1);
+    state.counted += part.counted;
+    state.fileDays.merge(part.fileDays);
+    std::vector<uint32_t> kept;
+    kept.reserve(state.keys.size() + part.keys.size());
+    for (const uint32_t key : state.keys) {
+        const auto it = gone.find(key);
+        if (it == gone.end())
+            kept.push_back(key);
+        else
+            gone.erase(it);
+    }
+    state.keys.clear();
+    std::merge(kept.begin(), kept.end(), part.keys.begin(), part.keys.end(), std::back_inserter(state.keys));
+    state.shared.merge(part.shared);
+    state.rivals.merge(part.rivals);
+    for (auto& [path, item] : after) {
+        state.notes.insert_or_assign(path, item.first);
+        if (changed.contains(path)) {
+            m_unsaved.insert(path);
+            m_stateLogs.insert_or_assign(path, std::move(item.second));
+        }
+        m_known[path] = item.first;
+    }
+    for (const std::string& path : changed)
+        if (!after.contains(path))
+            m_unsavedRemovals.insert(path);
     return true;
 }
 
@@ -310,13 +493,25 @@ void StatsBuilder::save(bool withSnapshot)
     ParseCache::Changes changes;
     for (const std::string& path : m_unsaved) {
         const auto known = m_known.find(path);
-        const ParsedLog* log = m_ledger.find(path);
+        const auto held = m_stateLogs.find(path);
+        const ParsedLog* log = held != m_stateLogs.end() ? &held->second : m_ledger.find(path);
         if (known != m_known.end() && log)
             changes.written.push_back({path, known->second, log});
     }
     changes.removed.assign(m_unsavedRemovals.begin(), m_unsavedRemovals.end());
-    if (withSnapshot && m_fold && !m_foldStale && clean())
+    std::optional<LedgerState> described;
+    if (withSnapshot && m_fold && !m_foldStale && clean()) {
         changes.snapshot = FoldSnapshot{fingerprintOf(m_listing, m_zone, m_where), *m_fold};
+        if (m_state) {
+            changes.state = &*m_state;
+        } else if (m_ledgerLoaded && m_undecodable.empty() && m_known.size() == m_ledger.size()) {
+            described.emplace();
+            described->setting = setting();
+            described->notes.insert(m_known.begin(), m_known.end());
+            m_ledger.describe(*described);
+            changes.state = &*described;
+        }
+    }
     if (!m_cache->save(changes)) {
         if (m_cache->damaged())
             replaceDamagedCache();
@@ -324,7 +519,20 @@ void StatsBuilder::save(bool withSnapshot)
     }
     m_unsaved.clear();
     m_unsavedRemovals.clear();
+    m_stateLogs.clear();
     m_snapshotCurrent = changes.snapshot.has_value();
+}
+
+// Before every record is loaded: what the state held is found again in the records and the files.
+void StatsBuilder::leaveState()
+{
+    if (!m_state)
+        return;
+    m_state.reset();
+    m_stateLogs.clear();
+    m_known.clear();
+    m_unsaved.clear();
+    m_unsavedRemovals.clear();
 }
 
 Stats StatsBuilder::build(const LogLocations& where, double now)
@@ -344,9 +552,10 @@ Stats StatsBuilder::build(const LogLocations& where, double now)
     const bool nothingNew = !delta.everything && delta.paths.empty() && m_retry.empty();
     if (!m_fold || !nothingNew) {
         if (!m_ledgerLoaded) {
+            leaveState();
             if (!m_cache)
                 openCache(false);
-            if (!foldFromSnapshot()) {
+            if (!foldFromSnapshot() && !foldFromState()) {
                 loadLedger();
                 update(LogListing::Delta{true, {}});
             }
@@ -409,6 +618,7 @@ void StatsBuilder::visitLogs(const std::function<void(const LogFigures&)>& visit
     if (!m_fold)
         return;
     if (!m_ledgerLoaded) {
+        leaveState();
         if (!m_cache)
             openCache(false);
         loadLedger();

@@ -27,6 +27,8 @@ struct BuildReport
     std::vector<std::string> unreadable;
     /// Log files read by this build (the rest came from the cache).
     size_t parsed = 0;
+    /// Records read from the cache by this build.
+    size_t recordsRead = 0;
 };
 
 /// Builds Stats from everything on disk, and from the logs that were read once and are gone since (kept in the
@@ -61,6 +63,8 @@ public:
     /// Saves what earlier builds left unsaved, with the snapshot of the last fold (the application calls it
     /// before it quits).
     void flush();
+    /// Closes the cache, which folds its journal back into the file; the next build opens it again.
+    void closeCache() { m_cache.reset(); }
 
     const BuildReport& lastReport() const { return m_report; }
     /// The fold the last build derived its figures from; null before the first build.
@@ -75,6 +79,10 @@ private:
     void openCache(bool fresh);
     void replaceDamagedCache();
     bool foldFromSnapshot();
+    bool foldFromState();
+    bool changeState(LedgerState& state, const std::set<std::string>& changed);
+    Fingerprint setting() const;
+    void leaveState();
     void loadLedger();
     void update(const LogListing::Delta& delta);
     void loadRecord(std::string path, StoredLog stored, const std::map<std::string, ListedLog>& files);
@@ -105,6 +113,10 @@ private:
     /// Compressed files that did not decompress, with their stamp then: read again when it changes.
     std::unordered_map<std::string, FileStamp> m_undecodable;
     std::optional<FoldSummary> m_fold;
+    /// Set when the fold came from the cache's ledger state with a few files changed (the ledger is then not
+    /// loaded): the state to save, and the logs of the changed files to write.
+    std::optional<LedgerState> m_state;
+    std::map<std::string, ParsedLog> m_stateLogs;
     bool m_foldStale = true;
     /// The cache's snapshot describes the current fold.
     bool m_snapshotCurrent = false;

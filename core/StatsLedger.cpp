@@ -3,80 +3,9 @@
 #include "core/TimeKit.h"
 
 #include <algorithm>
+#include <set>
 #include <tuple>
 
-namespace {
-
-template <typename Map, typename Key> void adjustCount(Map& map, const Key& key, int sign)
-{
-    const auto it = map.try_emplace(key, 0).first;
-    it->second += sign;
-    if (it->second == 0)
-        map.erase(it);
-}
-
-void addTo(ExactSum& sum, double value, int sign)
-{
-    if (sign > 0)
-        sum.add(value);
-    else
-        sum.subtract(value);
-}
-
-} // namespace
-
-void StatsLedger::Totals::apply(const FileContribution& c, int sign)
-{
-    for (const auto& [id, acc] : c.models) {
-        const auto it = models.try_emplace(id).first;
-        ExactModel& m = it->second;
-        m.messages += sign * acc.messages;
-        addTo(m.input, acc.input, sign);
-        addTo(m.output, acc.output, sign);
-        addTo(m.cacheRead, acc.cacheRead, sign);
-        addTo(m.cacheWrite, acc.cacheWrite, sign);
-        addTo(m.cost, acc.cost, sign);
-        if ((m.parts += sign) == 0)
-            models.erase(it);
-    }
-    for (size_t h = 0; h < byHour.size(); ++h)
-        byHour[h] += sign * c.byHour[h];
-    prompts += sign * c.prompts;
-    assistantMessages += sign * c.assistantMessages;
-    linesAdded += sign * c.linesAdded;
-    linesRemoved += sign * c.linesRemoved;
-    addTo(tokensIn, c.tokensIn, sign);
-    addTo(tokensOut, c.tokensOut, sign);
-    addTo(cacheRead, c.cacheRead, sign);
-    addTo(cacheWrite, c.cacheWrite, sign);
-    addTo(cost, c.cost, sign);
-    for (const auto& [day, bucket] : c.perDay) {
-        const auto it = perDay.try_emplace(day).first;
-        ExactDay& d = it->second;
-        d.linesAdded += sign * bucket.linesAdded;
-        d.linesRemoved += sign * bucket.linesRemoved;
-        d.prompts += sign * bucket.prompts;
-        d.sessions += sign * bucket.sessions;
-        addTo(d.cost, bucket.cost, sign);
-        addTo(d.tokens, bucket.tokens, sign);
-        addTo(d.input, bucket.input, sign);
-        addTo(d.output, bucket.output, sign);
-        addTo(d.cacheRead, bucket.cacheRead, sign);
-        addTo(d.cacheWrite, bucket.cacheWrite, sign);
-        for (const std::string& model : bucket.models)
-            adjustCount(d.models, model, sign);
-        if ((d.parts += sign) == 0)
-            perDay.erase(it);
-    }
-    for (const std::string& day : c.activeDays)
-        adjustCount(activeDays, day, sign);
-    for (const std::string& path : c.editedFiles)
-        adjustCount(editedFiles, path, sign);
-    if (c.minTs)
-        adjustCount(minTs, *c.minTs, sign);
-    if (c.maxTs)
-        adjustCount(maxTs, *c.maxTs, sign);
-}
 
 const ParsedLog* StatsLedger::find(const std::string& path) const
 {
@@ -266,53 +195,59 @@ void StatsLedger::recount(Entry& entry)
     m_totals.apply(slot.counted, +1);
 }
 
+namespace {
+
+std::vector<int64_t> dayNumbers(const std::set<std::string>& days)
+{
+    std::vector<int64_t> numbers;
+    numbers.reserve(days.size());
+    for (const std::string& day : days)
+        numbers.push_back(TimeKit::dayNumber(day));
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+} // namespace
+
 FoldSummary StatsLedger::summary() const
 {
-    FoldSummary s;
-    for (const auto& [id, m] : m_totals.models)
-        s.models[id] = ModelAcc{m.messages,         m.input.value(),      m.output.value(),
-                                m.cacheRead.value(), m.cacheWrite.value(), m.cost.value()};
-    s.byHour = m_totals.byHour;
-    s.prompts = m_totals.prompts;
-    s.assistantMessages = m_totals.assistantMessages;
-    s.tokensIn = m_totals.tokensIn.value();
-    s.tokensOut = m_totals.tokensOut.value();
-    s.cacheRead = m_totals.cacheRead.value();
-    s.cacheWrite = m_totals.cacheWrite.value();
-    s.linesAdded = m_totals.linesAdded;
-    s.linesRemoved = m_totals.linesRemoved;
-    s.cost = m_totals.cost.value();
-    s.filesEdited = static_cast<int64_t>(m_totals.editedFiles.size());
-    if (!m_totals.minTs.empty())
-        s.firstTs = m_totals.minTs.begin()->first;
-    if (!m_totals.maxTs.empty())
-        s.lastTs = m_totals.maxTs.rbegin()->first;
-    for (const auto& [day, d] : m_totals.perDay) {
-        DayBucket& bucket = s.perDay[day];
-        bucket.linesAdded = d.linesAdded;
-        bucket.cost = d.cost.value();
-        bucket.tokens = d.tokens.value();
-        bucket.linesRemoved = d.linesRemoved;
-        bucket.prompts = d.prompts;
-        bucket.sessions = d.sessions;
-        bucket.input = d.input.value();
-        bucket.output = d.output.value();
-        bucket.cacheRead = d.cacheRead.value();
-        bucket.cacheWrite = d.cacheWrite.value();
-        for (const auto& [model, count] : d.models)
-            bucket.models.insert(model);
-    }
-    for (const auto& [day, count] : m_totals.activeDays)
-        s.activeDays.push_back(day);
-    s.logFiles = m_active;
+    FoldSummary s = m_totals.summary(m_active);
     for (const auto& [path, slot] : m_files) {
         if (!slot.active || slot.log.base.activeDays.empty())
             continue;
-        const size_t begin = s.fileDays.size();
-        for (const std::string& day : slot.log.base.activeDays)
-            s.fileDays.push_back(TimeKit::dayNumber(day));
-        std::sort(s.fileDays.begin() + static_cast<ptrdiff_t>(begin), s.fileDays.end());
+        const std::vector<int64_t> days = dayNumbers(slot.log.base.activeDays);
+        s.fileDays.insert(s.fileDays.end(), days.begin(), days.end());
         s.fileDayEnds.push_back(static_cast<uint32_t>(s.fileDays.size()));
     }
     return s;
+}
+
+void StatsLedger::describe(LedgerState& state) const
+{
+    state.totals = m_totals;
+    state.counted = m_active;
+    state.fileDays.clear();
+    for (const auto& [path, slot] : m_files)
+        if (slot.active && !slot.log.base.activeDays.empty())
+            state.fileDays.emplace(path, dayNumbers(slot.log.base.activeDays));
+    state.keys.clear();
+    state.keys.reserve(m_owner.size());
+    for (const auto& [key, owner] : m_owner)
+        state.keys.push_back(LedgerState::shortKey(key));
+    std::sort(state.keys.begin(), state.keys.end());
+    state.shared.clear();
+    for (const auto& [key, others] : m_others) {
+        std::vector<std::string>& holders = state.shared[key];
+        holders.push_back(m_owner.at(key)->first);
+        for (const Entry* other : others)
+            holders.push_back(other->first);
+    }
+    state.rivals.clear();
+    for (const auto& [identity, files] : m_rivals) {
+        if (files.size() < 2)
+            continue;
+        std::vector<std::string>& paths = state.rivals[identity];
+        for (const Entry* file : files)
+            paths.push_back(file->first);
+    }
 }

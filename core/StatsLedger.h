@@ -1,7 +1,8 @@
 #pragma once
 
-#include "core/ExactSum.h"
 #include "core/FoldSummary.h"
+#include "core/LedgerState.h"
+#include "core/LedgerTotals.h"
 #include "core/ParsedLog.h"
 
 #include <cstdint>
@@ -43,6 +44,12 @@ public:
 
     FoldSummary summary() const;
 
+    const LedgerTotals& totals() const { return m_totals; }
+    /// Files that count.
+    int64_t counted() const { return m_active; }
+    /// Fills what the state holds of the ledger: totals, counted files and their days, keys, sharing and rivals.
+    void describe(LedgerState& state) const;
+
     /// Calls visit(path, base, counted) for every file that counts, in path order: what it holds besides its
     /// responses, and the figures of the responses that count in it.
     template <typename Visit> void forEachCounted(Visit&& visit) const
@@ -64,40 +71,6 @@ private:
     };
     using Entry = std::map<std::string, Slot, std::less<>>::value_type;
 
-    struct ExactModel
-    {
-        int64_t parts = 0;
-        int64_t messages = 0;
-        ExactSum input, output, cacheRead, cacheWrite, cost;
-    };
-    struct ExactDay
-    {
-        int64_t parts = 0;
-        int64_t linesAdded = 0;
-        int64_t linesRemoved = 0;
-        int64_t prompts = 0;
-        int64_t sessions = 0;
-        ExactSum cost, tokens, input, output, cacheRead, cacheWrite;
-        /// How many of the day's parts name each model.
-        std::map<std::string, int64_t> models;
-    };
-    struct Totals
-    {
-        std::map<std::string, ExactModel> models;
-        std::array<int64_t, 24> byHour{};
-        int64_t prompts = 0;
-        int64_t assistantMessages = 0;
-        int64_t linesAdded = 0;
-        int64_t linesRemoved = 0;
-        ExactSum tokensIn, tokensOut, cacheRead, cacheWrite, cost;
-        std::map<std::string, ExactDay> perDay;
-        std::map<std::string, int64_t> activeDays;
-        std::unordered_map<std::string, int64_t> editedFiles;
-        std::map<double, int64_t> minTs, maxTs;
-
-        void apply(const FileContribution& c, int sign);
-    };
-
     void attach(Entry& entry, std::vector<Entry*>& displaced);
     void detach(Entry& entry, std::vector<Entry*>& displaced);
     void activate(Entry& entry);
@@ -116,5 +89,5 @@ private:
     /// The files of every identity with rivals, best first.
     std::unordered_map<std::string, std::vector<Entry*>> m_rivals;
     int64_t m_active = 0;
-    Totals m_totals;
+    LedgerTotals m_totals;
 };
