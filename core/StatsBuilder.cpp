@@ -173,6 +173,21 @@ bool StatsBuilder::changeState(LedgerState& state, const std::set<std::string>& 
         if (touched.insert(path).second)
             todo.push_back(path);
     };
+    const auto touchSharers = [&](uint64_t key) {
+        if (const auto sharers = state.shared.find(key); sharers != state.shared.end())
+            for (const std::string& holder : sharers->second)
+                touch(holder);
+    };
+    std::vector<ParseJob> jobs;
+    for (const std::string& path : changed)
+        if (const auto listed = files.find(path); listed != files.end())
+            jobs.push_back({path, listed->second.kind, listed->second.stamp->size, {}});
+    parseInParallel(jobs);
+    m_report.parsed = jobs.size();
+    for (const ParseJob& job : jobs)
+        for (const LoggedResponse& r : job.result.log.responses)
+            if (r.key != 0)
+                touchSharers(r.key);
     while (!todo.empty()) {
         const std::string path = std::move(todo.back());
         todo.pop_back();
@@ -202,18 +217,10 @@ bool StatsBuilder::changeState(LedgerState& state, const std::set<std::string>& 
             if (r.key == 0)
                 continue;
             oldKeys.insert(r.key);
-            if (const auto sharers = state.shared.find(r.key); sharers != state.shared.end())
-                for (const std::string& holder : sharers->second)
-                    touch(holder);
+            touchSharers(r.key);
         }
         before.emplace(path, std::move(*stored));
     }
-    std::vector<ParseJob> jobs;
-    for (const std::string& path : changed)
-        if (const auto listed = files.find(path); listed != files.end())
-            jobs.push_back({path, listed->second.kind, listed->second.stamp->size, {}});
-    parseInParallel(jobs);
-    m_report.parsed = jobs.size();
     std::map<std::string, std::pair<LogNote, ParsedLog>> after;
     for (ParseJob& job : jobs) {
         const FileRead& read = job.result.read;
@@ -305,8 +312,10 @@ void StatsBuilder::loadLedger()
     const auto& files = m_listing.files();
     if (m_cache) {
         // Rows come in path order, so that no file is put before a file that repeats its responses.
-        m_cache->forEachLog(
-            [&](std::string path, StoredLog stored) { loadRecord(std::move(path), std::move(stored), files); });
+        m_cache->forEachLog([&](std::string path, StoredLog stored) {
+            ++m_report.recordsRead;
+            loadRecord(std::move(path), std::move(stored), files);
+        });
         if (m_cache->damaged())
             replaceDamagedCache();
     }
