@@ -9,7 +9,7 @@ namespace RecordSeal {
 
 /// The input sealed as the record of the log file at path.
 std::string logRecord(std::string_view path, std::string_view unsealed);
-/// The input sealed as a fold snapshot.
+/// The input sealed as a fold snapshot or a ledger state (they share one seal).
 std::string snapshot(std::string_view unsealed);
 
 /// Stops with a message when the codec seals differently from this (its checksum seed changed): the targets
