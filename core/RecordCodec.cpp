@@ -578,7 +578,8 @@ std::optional<LedgerState> decodeState(std::string_view bytes)
     const size_t keyCount = in.count();
     const std::string_view keyBytes = in.bytes(keyCount * sizeof(uint32_t));
     state.keys.resize(keyBytes.size() / sizeof(uint32_t));
-    std::memcpy(state.keys.data(), keyBytes.data(), keyBytes.size());
+    if (!keyBytes.empty())
+        std::memcpy(state.keys.data(), keyBytes.data(), keyBytes.size());
     if (!std::is_sorted(state.keys.begin(), state.keys.end()))
         in.fail();
     for (size_t n = in.count(); n > 0 && in.ok(); --n) {
