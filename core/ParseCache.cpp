@@ -302,6 +302,16 @@ std::optional<StoredLog> ParseCache::readLog(const std::string& path)
     return RecordCodec::decodeLog(path, select.column(0));
 }
 
+void ParseCache::forEachPath(const std::function<void(std::string_view path)>& onPath)
+{
+    Statement select(m_db, "SELECT path FROM logs");
+    int rc = SQLITE_ERROR;
+    while (select && (rc = select.step()) == SQLITE_ROW)
+        onPath(select.column(0));
+    if (rc != SQLITE_DONE)
+        noteFailure();
+}
+
 void ParseCache::forEachLog(const std::function<void(std::string path, StoredLog stored)>& onLog)
 {
     Statement select(m_db, "SELECT path, record FROM logs");

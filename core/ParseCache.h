@@ -40,7 +40,11 @@ public:
     /// The record of the log file at path, when there is one that decodes.
     std::optional<StoredLog> readLog(const std::string& path);
 
-    /// Calls onLog with every stored record that decodes; records that do not are left for the next save to drop.
+    /// Calls onPath with the path of every stored record, without reading the records.
+    void forEachPath(const std::function<void(std::string_view path)>& onPath);
+
+    /// Calls onLog with every stored record that decodes, in path order (bytewise); records that do not are left for
+    /// the next save to drop.
     void forEachLog(const std::function<void(std::string path, StoredLog stored)>& onLog);
 
     /// One record to write: the log file at path, read at stamp.

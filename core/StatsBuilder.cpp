@@ -10,6 +10,7 @@
 #include <iterator>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -626,6 +627,11 @@ void StatsBuilder::visitLogs(const std::function<void(const LogFigures&)>& visit
 {
     if (!m_fold)
         return;
+    if (!m_ledgerLoaded && m_cache && m_unsaved.empty() && m_unsavedRemovals.empty()) {
+        // The cache holds exactly what the build counted.
+        streamLogs(visit);
+        return;
+    }
     if (!m_ledgerLoaded) {
         leaveState();
         if (!m_cache)
@@ -638,6 +644,53 @@ void StatsBuilder::visitLogs(const std::function<void(const LogFigures&)>& visit
         const auto kind = known != m_known.end() ? std::optional(known->second.kind) : m_listing.kindOf(path);
         visit(LogFigures{path, kind.value_or(StatsEngine::LogKind::Claude), base, counted});
     });
+}
+
+// Whether a stored record counts, as it does when the ledger is loaded from the cache: a listed file's, a kept one
+// of these roots while deleted logs are kept.
+bool StatsBuilder::counts(const std::string& path, const LogNote& note,
+                          const std::map<std::string, ListedLog>& files) const
+{
+    if (const auto listed = files.find(path); listed != files.end())
+        return listed->second.kind == note.kind;
+    return m_where.keepDeletedLogs && m_listing.kindOf(path) == note.kind;
+}
+
+void StatsBuilder::streamLogs(const std::function<void(const LogFigures&)>& visit)
+{
+    const auto& files = m_listing.files();
+    // Rollouts of one identity count once, the best ranked: those with rivals wait until all are seen.
+    std::unordered_map<std::string, int> copies;
+    m_cache->forEachPath([&](std::string_view path) {
+        if (m_listing.kindOf(std::string(path)) == StatsEngine::LogKind::Codex)
+            ++copies[std::string(CodexParser::identityOf(path))];
+    });
+    std::map<std::string, std::pair<std::pair<uint32_t, std::string>, StoredLog>> best;
+    // A response counts in the first file (in path order) that holds it.
+    std::unordered_set<uint64_t> seen;
+    const auto emit = [&](const std::string& path, const StoredLog& stored) {
+        const ParsedLog& log = stored.log;
+        const FileContribution counted = log.responseFigures([&](size_t i) {
+            const uint64_t key = log.responses[i].key;
+            return key == 0 || seen.insert(key).second;
+        });
+        visit(LogFigures{path, stored.note.kind, log.base, counted});
+    };
+    m_cache->forEachLog([&](std::string path, StoredLog stored) {
+        if (!counts(path, stored.note, files))
+            return;
+        const std::string identity(CodexParser::identityOf(path));
+        if (stored.note.kind != StatsEngine::LogKind::Codex || copies[identity] < 2) {
+            emit(path, stored);
+            return;
+        }
+        std::pair<uint32_t, std::string> rank{rivalryOf(path, stored.note).rank, path};
+        const auto [it, first] = best.try_emplace(identity, rank, StoredLog{});
+        if (first || rank < it->second.first)
+            it->second = {std::move(rank), std::move(stored)};
+    });
+    for (const auto& [identity, candidate] : best)
+        emit(candidate.first.second, candidate.second);
 }
 
 void StatsBuilder::flush()

@@ -70,8 +70,9 @@ public:
     /// The fold the last build derived its figures from; null before the first build.
     const FoldSummary* fold() const { return m_fold ? &*m_fold : nullptr; }
 
-    /// Calls visit(figures) for every log file that counts in the last build, in path order. A build that took its
-    /// fold from the cache's snapshot reads the records first.
+    /// Calls visit(figures) for every log file that counts in the last build. With the fold of every file held, in
+    /// path order; else the records stream from the cache one at a time (copies of a rollout last), so that a tree
+    /// of hundreds of thousands of logs is visited in little memory.
     void visitLogs(const std::function<void(const LogFigures&)>& visit);
 
 private:
@@ -83,6 +84,8 @@ private:
     bool changeState(LedgerState& state, const std::set<std::string>& changed);
     Fingerprint setting() const;
     void leaveState();
+    bool counts(const std::string& path, const LogNote& note, const std::map<std::string, ListedLog>& files) const;
+    void streamLogs(const std::function<void(const LogFigures&)>& visit);
     void loadLedger();
     void update(const LogListing::Delta& delta);
     void loadRecord(std::string path, StoredLog stored, const std::map<std::string, ListedLog>& files);
