@@ -134,17 +134,6 @@ TEST_F(AppDelegateTest, APassedMilestoneCelebrates)
     EXPECT_TRUE(overlay(app).celebrating);
 }
 
-TEST_F(AppDelegateTest, EveryNewRecordGoesToTheSync)
-{
-    AppEnvironment env = environment();
-    std::vector<int64_t> synced;
-    env.sync = [&](const Stats& stats) { synced.push_back(stats.linesAdded); };
-    AppDelegate app(std::move(env));
-    app.apply(sample(10, 1, 3));
-    app.apply(sample(20, 1, 3));
-    EXPECT_EQ(synced, (std::vector<int64_t>{10, 20}));
-}
-
 TEST_F(AppDelegateTest, ClickingTheWingCyclesThroughTheSevenFigures)
 {
     AppDelegate app(environment());

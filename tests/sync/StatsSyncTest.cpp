@@ -58,7 +58,6 @@ TEST_F(StatsSyncTest, FailedUpsertsRecordNothing)
         {ScriptedAnswer::of(409, R"({"message":"duplicate"})"), AuthError::server(409, QStringLiteral("duplicate"))},
         {ScriptedAnswer::of(400, R"({"error":"bad row","message":7})"),
          AuthError::server(400, QStringLiteral("bad row"))},
-        {ScriptedAnswer::of(500), AuthError::server(500, QStringLiteral("Sync failed (500)"))},
         {ScriptedAnswer::of(503, R"(["busy"])"), AuthError::server(503, QStringLiteral("Sync failed (503)"))},
     };
     for (const auto& [answer, error] : cases) {
