@@ -240,7 +240,8 @@ void AuthManager::signOut()
 
 void AuthManager::revoke(const QString& accessToken)
 {
-    const QUrl url = m_env.backend.url(QStringLiteral("/auth/v1/logout"));
+    // Only this session: the same account signed in elsewhere stays signed in there.
+    const QUrl url = m_env.backend.url(QStringLiteral("/auth/v1/logout?scope=local"));
     if (!url.isValid())
         return;
     // Best effort: the session is gone here whatever the backend answers, and nobody waits for the answer.

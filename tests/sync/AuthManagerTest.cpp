@@ -61,6 +61,7 @@ TEST_F(AuthManagerTest, SignInRefreshAndSignOutEachStoreThenTellOnce)
     EXPECT_EQ(token(*auth), TokenResult(AuthError::notSignedIn()));
     ASSERT_TRUE(waitUntil([&] { return backend.requestsTo("POST /auth/v1/logout").size() == 1; }));
     EXPECT_EQ(backend.requestsTo("POST /auth/v1/logout")[0].header("Authorization"), bearer);
+    EXPECT_EQ(backend.requestsTo("POST /auth/v1/logout")[0].query, "scope=local");
     backend.releaseHeld();
     EXPECT_EQ(store->journal(),
               (std::vector<std::string>{"load", "save", "change", "save", "change", "remove", "change"}))
