@@ -337,9 +337,11 @@ private:
 
     std::shared_ptr<TestBackendState> m_state;
     const PostgresServer* m_database;
-    QTcpServer m_server{this}; // a child, so that it moves to the backend's thread too
     QHash<QTcpSocket*, QByteArray> m_buffers;
     QList<QPair<QPointer<QTcpSocket>, Answer>> m_held;
+    // A child, so that it moves to the backend's thread too; the last member, so that the connections it closes as
+    // it goes still find the buffers.
+    QTcpServer m_server{this};
 };
 
 QJsonObject RecordedRequest::json() const
