@@ -58,7 +58,7 @@ AppEnvironment AppEnvironment::standard(bool debugLogging)
     env.reveal = CardExport::reveal;
     env.debugLogging = debugLogging;
     AuthManager& auth = AuthManager::shared();
-    env.handleCallbackURL = [&auth](const QUrl& url) { auth.handleCallbackURL(url, {}); };
+    env.handleCallbackURL = AccountWiring::callbackHandler(auth);
     env.account = AccountWiring::settingsAccount(auth);
     auto throttle = std::make_shared<SyncThrottle>();
     env.sync = [&auth, throttle](const Stats& stats) { StatsSync::maybeSync(auth, throttle, stats); };
@@ -84,6 +84,7 @@ AppDelegate::AppDelegate(AppEnvironment environment)
 
 AppDelegate::~AppDelegate()
 {
+    m_poster.detach();
     m_pipeline.shutdown();
 }
 
@@ -174,9 +175,21 @@ void AppDelegate::handleArguments(const QStringList& args)
 {
     for (const QString& argument : args) {
         const std::optional<QUrl> url = callbackURL(argument);
-        if (url && m_env.handleCallbackURL)
-            m_env.handleCallbackURL(*url);
+        if (!url || !m_env.handleCallbackURL)
+            continue;
+        const GuiPoster poster = m_poster;
+        m_env.handleCallbackURL(*url, [this, poster](std::optional<QString> error) {
+            if (error)
+                poster.post([this, text = *error] { signInFailed(text); });
+        });
     }
+}
+
+void AppDelegate::signInFailed(const QString& text)
+{
+    if (!m_settings->window()->isVisible())
+        openSettings();
+    m_settings->showSignInError(text);
 }
 
 // The menu's check marks and the overlay follow in preferenceChanged.

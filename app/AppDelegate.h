@@ -4,6 +4,7 @@
 #include "app/RefreshPipeline.h"
 #include "core/Stats.h"
 #include "prefs/Prefs.h"
+#include "ui/settings/GuiPoster.h"
 #include "ui/settings/SettingsAccount.h"
 
 #include <QAction>
@@ -37,8 +38,9 @@ struct AppEnvironment
     bool debugLogging = false;
     int refreshIntervalMs = 5000;
     /// Completes sign-in from a "korvel://auth" callback URL that a later start handed over or that came on the
-    /// command line; callback URLs are dropped while it is empty.
-    std::function<void(const QUrl&)> handleCallbackURL;
+    /// command line, then runs done (on any thread) with the error's text or none; callback URLs are dropped while it
+    /// is empty.
+    std::function<void(const QUrl&, SettingsAccount::Done done)> handleCallbackURL;
     /// The account behind the settings window's account section; not connected while empty.
     SettingsAccount account;
     /// Hands every new record to the leaderboard sync, which decides by itself whether to send; nothing is sent
@@ -71,7 +73,8 @@ public:
 
     /// Shows the settings window, its controls and account section refreshed first.
     void openSettings();
-    /// Passes each "korvel://auth" callback URL among args to the handler; every other argument is ignored.
+    /// Passes each "korvel://auth" callback URL among args to the handler; every other argument is ignored. A
+    /// sign-in that fails shows why in the settings window, opened for it.
     void handleArguments(const QStringList& args);
 
     void toggleProtection();
@@ -98,6 +101,7 @@ private:
     void preferenceChanged(PrefKey key);
     void refreshed(const RefreshResult& result);
     void logRefresh(const RefreshResult& result) const;
+    void signInFailed(const QString& text);
 
     AppEnvironment m_env;
     std::unique_ptr<NotchController> m_notch;
@@ -110,4 +114,5 @@ private:
     QAction* m_header = nullptr;
     QAction* m_protect = nullptr;
     QAction* m_hideNotch = nullptr;
+    GuiPoster m_poster{this};
 };

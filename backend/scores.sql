@@ -1,5 +1,6 @@
 -- Korvel's leaderboard: one row per user, written by the desktop app with a PostgREST upsert
--- (POST /rest/v1/scores, Prefer: resolution=merge-duplicates) and readable by everyone.
+-- (POST /rest/v1/scores, Prefer: resolution=merge-duplicates), removed by it when the user leaves the board
+-- (DELETE /rest/v1/scores?user_id=eq.ID), and readable by everyone.
 --
 -- Apply it once to a Supabase project (SQL editor, or `psql "$DATABASE_URL" -f backend/scores.sql`). It relies on
 -- what every Supabase project has: the auth.users table, auth.uid(), and the roles anon and authenticated.
@@ -38,7 +39,7 @@ create table if not exists public.scores (
 
 alter table public.scores enable row level security;
 
--- Everyone may read the board; a signed-in user may write only the row keyed by their own id; nobody deletes.
+-- Everyone may read the board; a signed-in user may write and delete only the row keyed by their own id.
 drop policy if exists "scores are public" on public.scores;
 create policy "scores are public" on public.scores
     for select to anon, authenticated using (true);
@@ -51,8 +52,12 @@ drop policy if exists "users update their own score" on public.scores;
 create policy "users update their own score" on public.scores
     for update to authenticated using (auth.uid() = user_id) with check (auth.uid() = user_id);
 
+drop policy if exists "users delete their own score" on public.scores;
+create policy "users delete their own score" on public.scores
+    for delete to authenticated using (auth.uid() = user_id);
+
 -- Supabase grants every table in public to anon and authenticated; keep only what the board needs (TRUNCATE, for
 -- one, is not bound by row-level security).
 revoke all on table public.scores from anon, authenticated;
 grant select on table public.scores to anon, authenticated;
-grant insert, update on table public.scores to authenticated;
+grant insert, update, delete on table public.scores to authenticated;

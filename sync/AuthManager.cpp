@@ -1,8 +1,10 @@
 #include "sync/AuthManager.h"
 
 #include "sync/BackendAnswer.h"
-#include "sync/CallbackFragment.h"
+#include "sync/CallbackParams.h"
+#include "sync/Pkce.h"
 #include "sync/SessionKeychain.h"
+#include "sync/SyncMemory.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -82,30 +84,45 @@ bool AuthManager::beginOAuth(const QString& provider)
     QUrl url = m_env.backend.url(QStringLiteral("/auth/v1/authorize"));
     if (provider.isEmpty() || !url.isValid())
         return false;
+    // A new sign-in replaces any earlier one that still waits: only the latest verifier can redeem a code.
+    const QString verifier = Pkce::newVerifier();
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("provider"), provider);
     query.addQueryItem(QStringLiteral("redirect_to"), QString::fromLatin1(kRedirectUrl));
+    query.addQueryItem(QStringLiteral("code_challenge"), Pkce::challenge(verifier));
+    query.addQueryItem(QStringLiteral("code_challenge_method"), QStringLiteral("s256"));
     url.setQuery(query);
     std::function<bool(const QUrl&)> open;
     {
         std::lock_guard lock(m_mutex);
         open = m_env.openUrl;
-        m_pendingSince = now();
+        m_pending = PendingSignIn{now(), verifier};
     }
     const bool opened = open && open(url);
-    if (!opened) {
-        std::lock_guard lock(m_mutex);
-        m_pendingSince.reset();
-    }
+    if (!opened)
+        cancelSignIn();
     return opened;
 }
 
-bool AuthManager::takePendingSignIn()
+bool AuthManager::signInPending() const
 {
     std::lock_guard lock(m_mutex);
-    const bool pending = m_pendingSince && now() - *m_pendingSince < kSignInWindow;
-    m_pendingSince.reset();
-    return pending;
+    return m_pending && now() - m_pending->since < kSignInWindow;
+}
+
+void AuthManager::cancelSignIn()
+{
+    std::lock_guard lock(m_mutex);
+    m_pending.reset();
+}
+
+std::optional<QString> AuthManager::takePendingSignIn()
+{
+    std::lock_guard lock(m_mutex);
+    std::optional<PendingSignIn> pending = std::exchange(m_pending, std::nullopt);
+    if (!pending || now() - pending->since >= kSignInWindow)
+        return std::nullopt;
+    return pending->verifier;
 }
 
 void AuthManager::handleCallbackURL(const QUrl& url, std::function<void(const AuthResult&)> completion)
@@ -114,28 +131,49 @@ void AuthManager::handleCallbackURL(const QUrl& url, std::function<void(const Au
         if (completion)
             completion(result);
     };
-    // Without this check any web page or local program could sign Korvel into an account of its choosing, and the
-    // user's figures would then be written to that account's row.
-    if (!isCallbackUrl(url) || !takePendingSignIn()) {
+    const CallbackParams query = CallbackParams::parse(url.query(QUrl::FullyEncoded));
+    const CallbackParams fragment = CallbackParams::parse(url.fragment(QUrl::FullyEncoded));
+    // Tokens in a URL show in the command line of the process that the browser starts and in its history: such a
+    // callback is never taken, and it does not end the sign-in that waits for the real one.
+    if (!isCallbackUrl(url) || fragment.value(QStringLiteral("access_token")) ||
+        fragment.value(QStringLiteral("refresh_token"))) {
+        debug(QStringLiteral("[korvel] ignored a sign-in callback that is not a sign-in's answer"));
+        return finish(AuthError::decode());
+    }
+    // Without a waiting sign-in any web page or local program could hand Korvel a callback of its choosing.
+    const std::optional<QString> verifier = takePendingSignIn();
+    if (!verifier) {
         debug(QStringLiteral("[korvel] ignored a sign-in callback that no sign-in of this run asked for"));
         return finish(AuthError::decode());
     }
-    const auto fragment = CallbackFragment::of(url);
-    if (!fragment)
-        return finish(AuthError::decode());
-    const auto accessToken = fragment->value(QStringLiteral("access_token"));
-    if (!accessToken || accessToken->isEmpty())
-        return finish(AuthError::server(0, fragment->errorMessage()));
-    if (!headerSafe(*accessToken))
-        return finish(AuthError::decode());
-    const QString refreshToken = fragment->value(QStringLiteral("refresh_token")).value_or(QString());
-    const double expiry = fragment->expiry(now());
-    fetchUser(*accessToken,
-              [=, this](const JsonResult& user) { finishSignIn(user, *accessToken, refreshToken, expiry, finish); });
+    const std::optional<QString> code = query.value(QStringLiteral("code"));
+    if (code && !code->isEmpty())
+        return exchange(*code, *verifier, finish);
+    // The authentication server writes a refusal into the query and, for older clients, the fragment too.
+    const std::optional<QString> refusal = query.errorMessage() ? query.errorMessage() : fragment.errorMessage();
+    finish(AuthError::server(0, refusal.value_or(QStringLiteral("OAuth sign-in failed"))));
 }
 
-void AuthManager::finishSignIn(const JsonResult& user, const QString& accessToken, const QString& refreshToken,
-                               double expiry, const std::function<void(const AuthResult&)>& completion)
+void AuthManager::exchange(const QString& code, const QString& verifier,
+                           std::function<void(const AuthResult&)> completion)
+{
+    const QJsonObject body{{QStringLiteral("auth_code"), code}, {QStringLiteral("code_verifier"), verifier}};
+    post(QStringLiteral("/auth/v1/token"), QStringLiteral("grant_type=pkce"), body, {code, verifier},
+         [this, completion](const JsonResult& result) {
+             if (const auto* error = std::get_if<AuthError>(&result))
+                 return completion(*error);
+             std::optional<AuthSession> session = parseSession(std::get<QJsonObject>(result));
+             if (!session)
+                 return completion(AuthError::decode());
+             const QString token = session->accessToken;
+             fetchUser(token, [this, session = std::move(*session), completion](const JsonResult& user) {
+                 finishSignIn(user, session, completion);
+             });
+         });
+}
+
+void AuthManager::finishSignIn(const JsonResult& user, AuthSession session,
+                               const std::function<void(const AuthResult&)>& completion)
 {
     if (const auto* error = std::get_if<AuthError>(&user))
         return completion(*error);
@@ -144,8 +182,8 @@ void AuthManager::finishSignIn(const JsonResult& user, const QString& accessToke
     if (!id.isString() || id.toString().isEmpty())
         return completion(AuthError::decode());
     const QJsonValue email = object.value(QStringLiteral("email"));
-    AuthSession session{accessToken, refreshToken, expiry, id.toString(),
-                        email.isString() ? std::optional(email.toString()) : std::nullopt};
+    session.userId = id.toString();
+    session.email = email.isString() ? std::optional(email.toString()) : std::nullopt;
     transition(std::move(session));
     completion(std::nullopt);
 }
@@ -194,13 +232,36 @@ void AuthManager::refresh(const AuthSession& session, uint64_t generation,
 
 void AuthManager::signOut()
 {
+    const std::optional<AuthSession> ended = session();
     transition(std::nullopt);
+    if (ended)
+        revoke(ended->accessToken);
+}
+
+void AuthManager::revoke(const QString& accessToken)
+{
+    // Only this session: the same account signed in elsewhere stays signed in there.
+    const QUrl url = m_env.backend.url(QStringLiteral("/auth/v1/logout?scope=local"));
+    if (!url.isValid())
+        return;
+    // Best effort: the session is gone here whatever the backend answers, and nobody waits for the answer.
+    send(HttpRequest{"POST",
+                     url,
+                     {{"apikey", m_env.backend.publishableKey().toUtf8()},
+                      {"Authorization", "Bearer " + accessToken.toUtf8()}},
+                     std::nullopt},
+         [](const HttpAnswer&) {});
 }
 
 std::optional<AuthSession> AuthManager::session() const
 {
     std::lock_guard lock(m_mutex);
     return m_session;
+}
+
+bool AuthManager::sessionInKeyring() const
+{
+    return m_inKeyring;
 }
 
 void AuthManager::setOnChange(std::function<void()> onChange)
@@ -241,8 +302,9 @@ std::optional<AuthSession> AuthManager::parseSession(const QJsonObject& json) co
     const double expiry = expiresAt.isDouble()   ? expiresAt.toDouble()
                           : expiresIn.isDouble() ? now() + expiresIn.toDouble()
                                                  : now() + 3600;
-    return AuthSession{access.toString(), refresh.toString(), expiry, id.toString(),
-                       email.isString() ? std::optional(email.toString()) : std::nullopt};
+    // A backend that promised years would keep a leaked token in use that long without a refresh.
+    return AuthSession{access.toString(), refresh.toString(), std::min(expiry, now() + kLongestTokenLife),
+                       id.toString(), email.isString() ? std::optional(email.toString()) : std::nullopt};
 }
 
 void AuthManager::fetchUser(const QString& accessToken, std::function<void(const JsonResult&)> completion)
@@ -279,14 +341,19 @@ bool AuthManager::transition(std::optional<AuthSession> next, std::optional<uint
     std::function<void()> onChange;
     {
         std::lock_guard order(m_storeOrder);
+        bool otherUser = false;
         {
             std::lock_guard lock(m_mutex);
             if (expected && *expected != m_generation)
                 return false;
+            otherUser = !next || !m_session || m_session->userId != next->userId;
             m_session = next;
             ++m_generation;
             onChange = m_onChange;
         }
+        // Outside the lock: the preferences tell their listeners at once, and those may read the session.
+        if (otherUser)
+            SyncMemory::forget();
         store(next);
     }
     if (onChange)
@@ -297,7 +364,8 @@ bool AuthManager::transition(std::optional<AuthSession> next, std::optional<uint
 void AuthManager::store(const std::optional<AuthSession>& next)
 {
     SessionStore& keyring = *m_env.store;
-    if (next && !keyring.save(*next) && !m_toldSaveFailure.exchange(true))
+    m_inKeyring = !next || keyring.save(*next);
+    if (!m_inKeyring && !m_toldSaveFailure.exchange(true))
         debug(QStringLiteral("[korvel] could not store the session in the keyring (%1); you stay signed in for this "
                              "run only")
                   .arg(AuthError::safeText(keyring.lastError())));

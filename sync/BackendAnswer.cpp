@@ -46,12 +46,12 @@ std::variant<QJsonObject, AuthError> ofAuth(const HttpAnswer& answer, const QStr
     return failure(answer, message.value_or(QStringLiteral("Request failed (%1)").arg(answer.status)), secrets);
 }
 
-AuthResult ofUpsert(const HttpAnswer& answer, const QStringList& secrets)
+AuthResult ofRest(const HttpAnswer& answer, const QStringList& secrets, const QString& failed)
 {
     if (succeeded(answer))
         return std::nullopt;
     const auto message = firstString(bodyObject(answer.body), {"message", "error"});
-    return failure(answer, message.value_or(QStringLiteral("Sync failed (%1)").arg(answer.status)), secrets);
+    return failure(answer, message.value_or(QStringLiteral("%1 (%2)").arg(failed).arg(answer.status)), secrets);
 }
 
 QString redact(QString text, const QStringList& secrets)

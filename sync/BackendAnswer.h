@@ -18,9 +18,9 @@ QJsonObject bodyObject(const QByteArray& body);
 /// of "error_description", "msg", "message", "error", else "Request failed (STATUS)").
 std::variant<QJsonObject, AuthError> ofAuth(const HttpAnswer& answer, const QStringList& secrets);
 
-/// An answer to the score upsert: success on a 2xx status, else the error (its message "message" or "error", else
-/// "Sync failed (STATUS)").
-AuthResult ofUpsert(const HttpAnswer& answer, const QStringList& secrets);
+/// An answer of the data API (the score upsert, its delete): success on a 2xx status, else the error (its message
+/// "message" or "error", else failed + " (STATUS)", as in "Sync failed (500)").
+AuthResult ofRest(const HttpAnswer& answer, const QStringList& secrets, const QString& failed);
 
 /// text with every non-empty secret replaced by "[hidden]".
 QString redact(QString text, const QStringList& secrets);

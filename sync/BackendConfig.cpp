@@ -66,6 +66,11 @@ BackendConfig BackendConfig::make(const QString& baseUrl, const QString& publish
     return config;
 }
 
+bool BackendConfig::configured() const
+{
+    return usable() && !QUrl(m_baseUrl).host().endsWith(QLatin1String(".invalid"));
+}
+
 QUrl BackendConfig::url(const QString& path) const
 {
     if (!usable())

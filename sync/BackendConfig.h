@@ -19,6 +19,9 @@ public:
     const QString& publishableKey() const { return m_key; }
     /// False when sync must stay off.
     bool usable() const { return m_problem.isEmpty(); }
+    /// False also for a usable URL under ".invalid", a name that never resolves, as the built-in placeholder is:
+    /// sign-in could only open a browser error page.
+    bool configured() const;
     /// Why sync is off, as one line for standard error; empty when usable.
     const QString& problem() const { return m_problem; }
 

@@ -5,6 +5,7 @@
 #include "sync/AuthManager.h"
 #include "sync/BackendAnswer.h"
 #include "sync/JsonText.h"
+#include "sync/SyncMemory.h"
 #include "sync/SyncThrottle.h"
 
 #include <QDateTime>
@@ -24,23 +25,60 @@ QString utcSeconds(double when)
     return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(Qt::ISODate);
 }
 
-void recordSync(const Stats& stats, double now)
+AuthError privateModeRefusal()
 {
-    Prefs::setText(PrefKey::LastSyncDate, dayKey(now));
+    return AuthError::server(0, QStringLiteral("Private mode is on -- nothing leaves this computer"));
+}
+
+bool stillSignedInAs(const AuthManager& auth, const QString& userId)
+{
+    const auto session = auth.session();
+    return session && session->userId == userId;
+}
+
+// Seconds since the last sync; a time ahead of the clock (which was set back) is taken as now from here on, so that
+// it holds syncs back for one interval instead of until the clock catches up.
+double sinceLastSync(double now)
+{
+    const double last = Prefs::real(PrefKey::LastSyncTimestamp);
+    if (last <= now)
+        return now - last;
     Prefs::setReal(PrefKey::LastSyncTimestamp, now);
-    Prefs::setText(PrefKey::LastSyncSignature, signature(stats));
+    return 0;
+}
+
+// Runs call with a token for the signed-in user, or completes with why there is none.
+void withToken(AuthManager& auth, std::function<void(const QString& token, const QString& userId)> call,
+               std::function<void(const AuthResult&)> completion)
+{
+    auth.validAccessToken([&auth, call, completion](const TokenResult& token) {
+        if (const auto* error = std::get_if<AuthError>(&token))
+            return completion(*error);
+        const auto session = auth.session();
+        if (!session)
+            return completion(AuthError::notSignedIn());
+        call(std::get<QString>(token), session->userId);
+    });
 }
 
 } // namespace
 
 void maybeSync(AuthManager& auth, std::shared_ptr<SyncThrottle> throttle, const Stats& stats)
 {
-    if (!auth.session() || !Prefs::leaderboardOptIn() || Prefs::flag(PrefKey::PrivateMode) || !auth.backend().usable())
+    const auto session = auth.session();
+    if (!session || Prefs::flag(PrefKey::PrivateMode) || !auth.backend().configured())
         return;
     const double now = auth.now();
-    if (now - Prefs::real(PrefKey::LastSyncTimestamp) < kMinInterval)
+    if (!Prefs::leaderboardOptIn()) {
+        if (SyncMemory::rowKept() && throttle->tryBegin(now, kMinInterval))
+            leave(auth, [throttle](const AuthResult&) { throttle->finish(); });
         return;
-    if (Prefs::text(PrefKey::LastSyncSignature) == signature(stats))
+    }
+    if (sinceLastSync(now) < kMinInterval)
+        return;
+    // A new day makes yesterday's "today" wrong on the board even when no figure changed here.
+    if (Prefs::text(PrefKey::LastSyncSignature) == signature(payload(stats, session->userId, now)) &&
+        Prefs::text(PrefKey::LastSyncDate) == dayKey(now))
         return;
     if (!throttle->tryBegin(now, kMinInterval))
         return;
@@ -51,20 +89,41 @@ void syncNow(AuthManager& auth, const Stats& stats, std::function<void(const Aut
 {
     // Private mode promises that nothing leaves the computer, whoever asks.
     if (Prefs::flag(PrefKey::PrivateMode))
-        return completion(AuthError::server(0, QStringLiteral("Private mode is on -- nothing leaves this computer")));
-    auth.validAccessToken([&auth, stats, completion](const TokenResult& token) {
-        if (const auto* error = std::get_if<AuthError>(&token))
-            return completion(*error);
-        const auto session = auth.session();
-        if (!session)
-            return completion(AuthError::notSignedIn());
-        upsert(auth, payload(stats, session->userId, auth.now()), std::get<QString>(token),
-               [&auth, stats, completion](const AuthResult& result) {
-                   if (!result)
-                       recordSync(stats, auth.now());
-                   completion(result);
-               });
-    });
+        return completion(privateModeRefusal());
+    const auto send = [&auth, stats, completion](const QString& token, const QString& userId) {
+        const QJsonObject row = payload(stats, userId, auth.now());
+        upsert(auth, row, token, [&auth, row, userId, completion](const AuthResult& result) {
+            // The memory of a sync belongs to its user: one who signed out meanwhile left nothing to remember.
+            if (!result && stillSignedInAs(auth, userId))
+                SyncMemory::record(signature(row), auth.now());
+            completion(result);
+        });
+    };
+    withToken(auth, send, completion);
+}
+
+void leave(AuthManager& auth, std::function<void(const AuthResult&)> completion)
+{
+    if (Prefs::flag(PrefKey::PrivateMode))
+        return completion(privateModeRefusal());
+    const auto send = [&auth, completion](const QString& token, const QString& userId) {
+        const QUrl url = auth.backend().url(QStringLiteral("/rest/v1/scores?user_id=eq.") +
+                                            QString::fromLatin1(QUrl::toPercentEncoding(userId)));
+        if (!url.isValid())
+            return completion(AuthError::network(QStringLiteral("Invalid URL")));
+        HttpRequest request{
+            "DELETE",
+            url,
+            {{"apikey", auth.backend().publishableKey().toUtf8()}, {"Authorization", "Bearer " + token.toUtf8()}},
+            std::nullopt};
+        auth.send(std::move(request), [&auth, token, userId, completion](const HttpAnswer& answer) {
+            const AuthResult result = BackendAnswer::ofRest(answer, {token}, QStringLiteral("Leaving failed"));
+            if (!result && stillSignedInAs(auth, userId))
+                SyncMemory::forget();
+            completion(result);
+        });
+    };
+    withToken(auth, send, completion);
 }
 
 QJsonObject payload(const Stats& stats, const QString& userId, double now)
@@ -89,15 +148,12 @@ QJsonObject payload(const Stats& stats, const QString& userId, double now)
     };
 }
 
-QString signature(const Stats& stats)
+QString signature(const QJsonObject& row)
 {
-    QByteArray tokens = JsonText::number(stats.tokensIn + stats.tokensOut);
-    if (!tokens.contains('.') && !tokens.contains('e') && !tokens.contains('n'))
-        tokens += ".0";
-    return QStringLiteral("%1|%2|%3")
-        .arg(stats.linesAdded + stats.linesRemoved)
-        .arg(QString::fromLatin1(tokens))
-        .arg(stats.crackedScore);
+    QJsonObject members = row;
+    members.remove(QStringLiteral("last_synced"));
+    // A row that cannot be written cannot be sent either; its empty signature matches no stored one.
+    return QString::fromUtf8(JsonText::compact(members).value_or(QByteArray()));
 }
 
 QString dayKey(double when)
@@ -118,8 +174,9 @@ void upsert(AuthManager& auth, const QJsonObject& body, const QString& token,
                          {"Content-Type", "application/json"},
                          {"Prefer", "resolution=merge-duplicates,return=minimal"}},
                         JsonText::compact(body)};
-    auth.send(std::move(request),
-              [token, completion](const HttpAnswer& answer) { completion(BackendAnswer::ofUpsert(answer, {token})); });
+    auth.send(std::move(request), [token, completion](const HttpAnswer& answer) {
+        completion(BackendAnswer::ofRest(answer, {token}, QStringLiteral("Sync failed")));
+    });
 }
 
 void dryRunPrint(const AuthManager& auth, const Stats& stats, std::ostream& out)

@@ -3,6 +3,9 @@
 bool SyncThrottle::tryBegin(double now, double interval)
 {
     std::lock_guard lock(m_mutex);
+    // A start ahead of the clock (which was set back) holds nothing back: the last sync's own time still does.
+    if (m_lastStart && *m_lastStart > now)
+        m_lastStart.reset();
     if (m_inFlight || (m_lastStart && now - *m_lastStart < interval))
         return false;
     m_lastStart = now;

@@ -134,17 +134,6 @@ TEST_F(AppDelegateTest, APassedMilestoneCelebrates)
     EXPECT_TRUE(overlay(app).celebrating);
 }
 
-TEST_F(AppDelegateTest, EveryNewRecordGoesToTheSync)
-{
-    AppEnvironment env = environment();
-    std::vector<int64_t> synced;
-    env.sync = [&](const Stats& stats) { synced.push_back(stats.linesAdded); };
-    AppDelegate app(std::move(env));
-    app.apply(sample(10, 1, 3));
-    app.apply(sample(20, 1, 3));
-    EXPECT_EQ(synced, (std::vector<int64_t>{10, 20}));
-}
-
 TEST_F(AppDelegateTest, ClickingTheWingCyclesThroughTheSevenFigures)
 {
     AppDelegate app(environment());
@@ -190,7 +179,7 @@ TEST_F(AppDelegateTest, BothWaysToTheSettingsReadThemAfresh)
 {
     AppEnvironment env = environment();
     std::optional<SignedInUser> user;
-    env.account.session = [&] { return user; };
+    env.account.state = [&] { return AccountState{user}; };
     AppDelegate app(std::move(env));
     app.launch();
     SettingsWindowController* settings = app.settings();
@@ -242,11 +231,19 @@ TEST_F(AppDelegateTest, OnlySignInCallbackURLsReachTheHandler)
 {
     AppEnvironment env = environment();
     QStringList received;
-    env.handleCallbackURL = [&](const QUrl& url) { received << url.toString(); };
+    env.handleCallbackURL = [&](const QUrl& url, SettingsAccount::Done done) {
+        received << url.toString();
+        done(url.hasQuery() ? std::optional(url.query()) : std::nullopt);
+    };
     AppDelegate app(std::move(env));
-    app.handleArguments({"/usr/bin/korvel", "--debug", "korvel://auth#access_token=a&expires_in=60", "korvel://auth",
-                         "https://example.com/auth#access_token=a", "korvel://evil#access_token=a", "korvel:auth",
-                         "KORVEL://AUTH#x", "korvel://auth:99999999#x", "", "%%"});
-    EXPECT_EQ(received,
-              (QStringList{"korvel://auth#access_token=a&expires_in=60", "korvel://auth", "korvel://auth#x"}));
+    app.launch();
+    app.handleArguments({"/usr/bin/korvel", "--debug", "korvel://auth?code=a", "korvel://auth",
+                         "https://example.com/auth?code=a", "korvel://evil?code=a", "korvel:auth", "KORVEL://AUTH#x",
+                         "korvel://auth:99999999#x", "", "%%"});
+    EXPECT_EQ(received, (QStringList{"korvel://auth?code=a", "korvel://auth", "korvel://auth#x"}));
+
+    // A sign-in that failed says why in the settings window, opened for it.
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(app.settings()->window()->isVisible());
+    EXPECT_EQ(app.settings()->accountControls().error->text(), QStringLiteral("Sign-in failed: code=a"));
 }

@@ -46,9 +46,9 @@ int main(int argc, char** argv)
     AuthManager::setSharedEnvironment(std::move(account));
     return runApplication(argc, argv, [](bool debugLogging) {
         AppEnvironment env = AppEnvironment::standard(debugLogging);
-        env.handleCallbackURL = [handle = env.handleCallbackURL](const QUrl& url) {
+        env.handleCallbackURL = [handle = env.handleCallbackURL](const QUrl& url, SettingsAccount::Done done) {
             say(QStringLiteral("callback ") + url.toString());
-            handle(url);
+            handle(url, std::move(done));
         };
         const QString provider = qEnvironmentVariable("KORVEL_PROBE_SIGN_IN");
         if (!provider.isEmpty()) {

@@ -202,21 +202,25 @@ TEST(HandOverTest, AHandedOverCallbackCompletesTheSignInThatTheRunningInstanceSt
     const QUrl authorize(running.waitForLine(QStringLiteral("open ")));
     ASSERT_TRUE(authorize.isValid()) << running.err().toStdString();
     const std::optional<QUrl> callback = backend.followAuthorize(authorize);
-    ASSERT_TRUE(callback && callback->toString().startsWith("korvel://auth#access_token="));
+    ASSERT_TRUE(callback && callback->toString().startsWith("korvel://auth?code=")) << "no token in the URL";
 
     // A later start hands over what it was given and leaves; what is no callback URL is ignored.
-    EXPECT_EQ(user.start("https://example.com/auth#access_token=abc").status, 0);
+    EXPECT_EQ(user.start("https://example.com/auth?code=abc").status, 0);
     const ProgramResult second = user.start(callback->toString(QUrl::FullyEncoded).toStdString());
     EXPECT_EQ(second.status, 0) << second.err;
     ASSERT_TRUE(running.waitFor(QStringLiteral("stored session of ") + kAda.id + u'\n')) << running.err().toStdString();
-    const QList<RecordedRequest> asked = backend.requestsTo(QStringLiteral("GET /auth/v1/user"));
-    ASSERT_EQ(asked.size(), 1);
-    const QString token = QUrlQuery(callback->fragment()).queryItemValue(QStringLiteral("access_token"));
-    EXPECT_EQ(asked[0].header("Authorization"), "Bearer " + token.toUtf8());
+    const QList<RecordedRequest> exchanged = backend.requestsTo(QStringLiteral("POST /auth/v1/token"));
+    ASSERT_EQ(exchanged.size(), 1);
+    EXPECT_EQ(exchanged[0].json().value("auth_code").toString(),
+              QUrlQuery(callback->query()).queryItemValue(QStringLiteral("code")));
 
     // The sign-in is over: a further callback, another account's, is refused without a word to the backend.
     EXPECT_EQ(user.start("korvel://auth#" + backend.issue(kMallory).fragment().toStdString()).status, 0);
+    EXPECT_EQ(user.start(callback->toString(QUrl::FullyEncoded).toStdString()).status, 0);
     ASSERT_TRUE(running.waitForErr(kIgnored)) << running.err().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return running.err().count(kIgnored) == 2; }, 20000))
+        << running.err().toStdString();
+    EXPECT_EQ(backend.requestsTo(QStringLiteral("POST /auth/v1/token")).size(), 1);
     EXPECT_EQ(backend.requestsTo(QStringLiteral("GET /auth/v1/user")).size(), 1);
     EXPECT_EQ(running.out().count(QStringLiteral("stored session")), 1);
     EXPECT_FALSE(running.out().contains(QStringLiteral("example.com"))) << running.out().toStdString();

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <libpq-fe.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -95,46 +97,70 @@ PostgresServer::Result PostgresServer::sql(const std::string& statements) const
     return out;
 }
 
+std::string PostgresServer::createScoresTable(const std::string& sourceDir, const std::vector<QString>& userIds) const
+{
+    if (!m_running)
+        return m_problem;
+    for (const char* file : {"/tests/sync/supabase-shape.sql", "/backend/scores.sql"}) {
+        std::ifstream in(sourceDir + file);
+        const std::string statements((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (const Result result = sql(statements); !in || !result.ok())
+            return sourceDir + file + ": " + (in ? result.error : "unreadable");
+    }
+    for (const QString& id : userIds)
+        if (const Result result = sql("insert into auth.users (id) values ('" + id.toStdString() + "')"); !result.ok())
+            return result.error;
+    return {};
+}
+
 PostgresServer::Answer PostgresServer::upsertScore(const QJsonObject& row, const QString& subject, bool merge) const
 {
-    PGconn* conn = PQconnectdb(connectionString().c_str());
-    if (PQstatus(conn) != CONNECTION_OK) {
-        PQfinish(conn);
-        return {503, R"({"code":"PGRST000","message":"no database connection"})"};
-    }
     QStringList names;
     QStringList updates;
     for (const QString& key : row.keys()) {
-        const QByteArray utf8 = key.toUtf8();
-        char* quoted = PQescapeIdentifier(conn, utf8.constData(), static_cast<size_t>(utf8.size()));
-        names << QString::fromUtf8(quoted);
+        // Keys come from the request: quoted as identifiers, as PostgREST quotes them.
+        names << u'"' + QString(key).replace(u'"', QStringLiteral("\"\"")) + u'"';
         updates << names.last() + QStringLiteral(" = excluded.") + names.last();
-        PQfreemem(quoted);
     }
     QString sql = QStringLiteral("insert into public.scores (%1) select %1 from json_populate_record("
                                  "null::public.scores, $1::json)")
                       .arg(names.join(u','));
     if (merge)
         sql += QStringLiteral(" on conflict (user_id) do update set ") + updates.join(u',');
+    return asUser(subject, sql.toUtf8(), QJsonDocument(row).toJson(), 201);
+}
+
+PostgresServer::Answer PostgresServer::deleteScore(const QString& userId, const QString& subject) const
+{
+    return asUser(subject, "delete from public.scores where user_id = $1::uuid", userId.toUtf8(), 204);
+}
+
+PostgresServer::Answer PostgresServer::asUser(const QString& subject, const QByteArray& statement,
+                                              const QByteArray& parameter, int status) const
+{
+    PGconn* conn = PQconnectdb(connectionString().c_str());
+    if (PQstatus(conn) != CONNECTION_OK) {
+        PQfinish(conn);
+        return {503, R"({"code":"PGRST000","message":"no database connection"})"};
+    }
     const QByteArray claims = QJsonDocument(QJsonObject{{"sub", subject}, {"role", "authenticated"}}).toJson();
-    const QByteArray body = QJsonDocument(row).toJson();
     const char* claimParams[] = {claims.constData()};
-    const char* rowParams[] = {body.constData()};
+    const char* params[] = {parameter.constData()};
     PQclear(PQexec(conn, "begin; set local role authenticated"));
     PQclear(PQexecParams(conn, "select set_config('request.jwt.claims', $1, true)", 1, nullptr, claimParams, nullptr,
                          nullptr, 0));
-    PGresult* result = PQexecParams(conn, sql.toUtf8().constData(), 1, nullptr, rowParams, nullptr, nullptr, 0);
-    Answer answer{201, {}};
+    PGresult* result = PQexecParams(conn, statement.constData(), 1, nullptr, params, nullptr, nullptr, 0);
+    Answer answer{status, {}};
     if (PQresultStatus(result) != PGRES_COMMAND_OK) {
         // PostgREST's statuses for what a table write raises: a taken key, a refused policy, anything else.
         const QString state = QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE));
-        const int status = state == QLatin1String("23505") ? 409 : state == QLatin1String("42501") ? 403 : 400;
+        const int failed = state == QLatin1String("23505") ? 409 : state == QLatin1String("42501") ? 403 : 400;
         const QJsonObject error{{"code", state},
                                 {"message", QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY))}};
-        answer = {status, QJsonDocument(error).toJson(QJsonDocument::Compact)};
+        answer = {failed, QJsonDocument(error).toJson(QJsonDocument::Compact)};
     }
     PQclear(result);
-    PQclear(PQexec(conn, answer.status == 201 ? "commit" : "rollback"));
+    PQclear(PQexec(conn, answer.status == status ? "commit" : "rollback"));
     PQfinish(conn);
     return answer;
 }

@@ -2,6 +2,7 @@
 
 #include "tests/support/PostgresServer.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QPointer>
@@ -68,6 +69,13 @@ struct Answer
 };
 
 const Answer kBadKey{401, R"({"message":"Invalid API key"})"};
+const Answer kBadJwt{401, authError(401, "bad_jwt", "invalid JWT: unable to parse or verify signature")};
+
+QString s256(const QString& verifier)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(verifier.toUtf8(), QCryptographicHash::Sha256)
+                                   .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+}
 
 } // namespace
 
@@ -78,7 +86,10 @@ struct TestBackendState
     QMap<QString, BackendUser> accessTokens;
     QMap<QString, BackendUser> refreshTokens;
     std::optional<BackendUser> authorizeUser;
+    /// Codes handed out at authorize and not yet exchanged, with their user and challenge.
+    QMap<QString, QPair<BackendUser, QString>> codes;
     QMap<QString, QList<ScriptedAnswer>> scripts;
+    std::function<double()> now = [] { return static_cast<double>(QDateTime::currentSecsSinceEpoch()); };
     QList<RecordedRequest> requests;
 
     /// Hands out a fresh session for user; the caller holds the mutex.
@@ -189,25 +200,35 @@ private:
             return kBadKey;
         if (route == QLatin1String("GET /auth/v1/user")) {
             const auto who = bearer(request);
-            return who ? Answer{200, json(userJson(*who))}
-                       : Answer{401, authError(401, "bad_jwt", "invalid JWT: unable to parse or verify signature")};
+            return who ? Answer{200, json(userJson(*who))} : kBadJwt;
         }
         if (route == QLatin1String("POST /auth/v1/token"))
             return token(request);
+        if (route == QLatin1String("POST /auth/v1/logout"))
+            return logout(request);
         if (route == QLatin1String("POST /rest/v1/scores"))
             return upsert(request);
+        if (route == QLatin1String("DELETE /rest/v1/scores"))
+            return remove(request);
         return {404, R"({"code":"PGRST125","message":"Invalid path specified in request URL"})"};
     }
 
     Answer authorize(const QUrlQuery& query)
     {
+        const QString redirect = query.queryItemValue("redirect_to", QUrl::FullyDecoded);
+        const QString challenge = query.queryItemValue("code_challenge");
+        if (challenge.isEmpty() || query.queryItemValue("code_challenge_method") != QLatin1String("s256"))
+            return {400, authError(400, "validation_failed", "PKCE flow requires code_challenge")};
         std::lock_guard lock(m_state->mutex);
-        // The authentication server writes its fragments form-encoded, spaces as plus signs.
-        const QString fragment =
-            m_state->authorizeUser
-                ? m_state->issueLocked(*m_state->authorizeUser).fragment()
-                : QStringLiteral("error=access_denied&error_code=403&error_description=Denied+by+user");
-        return {302, {}, (query.queryItemValue("redirect_to", QUrl::FullyDecoded) + u'#' + fragment).toUtf8()};
+        if (!m_state->authorizeUser) {
+            // The authentication server writes a refusal form-encoded (spaces as plus signs), in the query and the
+            // fragment alike.
+            const QString error = QStringLiteral("error=access_denied&error_code=403&error_description=Denied+by+user");
+            return {302, {}, (redirect + u'?' + error + u'#' + error).toUtf8()};
+        }
+        const QString code = QString::fromLatin1(randomText(18));
+        m_state->codes.insert(code, {*m_state->authorizeUser, challenge});
+        return {302, {}, (redirect + QStringLiteral("?code=") + code).toUtf8()};
     }
 
     std::optional<BackendUser> bearer(const RecordedRequest& request) const
@@ -222,6 +243,8 @@ private:
 
     Answer token(const RecordedRequest& request)
     {
+        if (request.query == QLatin1String("grant_type=pkce"))
+            return exchange(request.json());
         if (request.query != QLatin1String("grant_type=refresh_token"))
             return {400, authError(400, "validation_failed", "unsupported_grant_type")};
         const QString refresh = request.json().value("refresh_token").toString();
@@ -232,13 +255,42 @@ private:
                                                    : std::nullopt;
         if (!who)
             return {400, authError(400, "refresh_token_not_found", "Invalid Refresh Token: Refresh Token Not Found")};
-        const IssuedSession session = m_state->issueLocked(*who);
+        return sessionAnswer(m_state->issueLocked(*who));
+    }
+
+    // A code is exchanged once, and only with the verifier whose challenge came with its authorize request.
+    Answer exchange(const QJsonObject& body)
+    {
+        const QString code = body.value("auth_code").toString();
+        std::lock_guard lock(m_state->mutex);
+        const auto flow = m_state->codes.constFind(code);
+        if (flow == m_state->codes.constEnd())
+            return {404, authError(404, "flow_state_not_found", "invalid flow state, no valid flow state found")};
+        if (s256(body.value("code_verifier").toString()) != flow->second)
+            return {400, authError(400, "bad_code_verifier",
+                                   "code challenge does not match previously saved code verifier")};
+        const BackendUser who = m_state->codes.take(code).first;
+        return sessionAnswer(m_state->issueLocked(who));
+    }
+
+    // The caller holds the mutex.
+    Answer sessionAnswer(const IssuedSession& session) const
+    {
         return {200, json({{"access_token", session.accessToken},
                            {"token_type", "bearer"},
                            {"expires_in", session.expiresIn},
-                           {"expires_at", QDateTime::currentSecsSinceEpoch() + session.expiresIn},
+                           {"expires_at", static_cast<qint64>(m_state->now()) + session.expiresIn},
                            {"refresh_token", session.refreshToken},
-                           {"user", userJson(*who)}})};
+                           {"user", userJson(session.user)}})};
+    }
+
+    Answer logout(const RecordedRequest& request)
+    {
+        if (!bearer(request))
+            return kBadJwt;
+        std::lock_guard lock(m_state->mutex);
+        m_state->accessTokens.remove(QString::fromUtf8(request.header("Authorization").mid(7)));
+        return {204};
     }
 
     Answer upsert(const RecordedRequest& request)
@@ -256,6 +308,21 @@ private:
         return {answer.status, answer.body};
     }
 
+    // PostgREST's horizontal filter, as Korvel writes it: the row of one user.
+    Answer remove(const RecordedRequest& request)
+    {
+        const auto who = bearer(request);
+        if (!who)
+            return {401, R"({"code":"PGRST301","message":"JWSError JWSInvalidSignature"})"};
+        const QString filter = QUrlQuery(request.query).queryItemValue("user_id", QUrl::FullyDecoded);
+        if (!filter.startsWith(QLatin1String("eq.")))
+            return {400, R"({"code":"21000","message":"DELETE requires a WHERE clause"})"};
+        if (!m_database)
+            return {204};
+        const PostgresServer::Answer answer = m_database->deleteScore(filter.mid(3), who->id);
+        return {answer.status, answer.body};
+    }
+
     static void respond(QTcpSocket* socket, const Answer& answer)
     {
         QByteArray out = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\nConnection: close\r\n";
@@ -270,9 +337,11 @@ private:
 
     std::shared_ptr<TestBackendState> m_state;
     const PostgresServer* m_database;
-    QTcpServer m_server{this}; // a child, so that it moves to the backend's thread too
     QHash<QTcpSocket*, QByteArray> m_buffers;
     QList<QPair<QPointer<QTcpSocket>, Answer>> m_held;
+    // A child, so that it moves to the backend's thread too; the last member, so that the connections it closes as
+    // it goes still find the buffers.
+    QTcpServer m_server{this};
 };
 
 QJsonObject RecordedRequest::json() const
@@ -334,6 +403,12 @@ void TestBackend::releaseHeld()
 {
     QMetaObject::invokeMethod(
         m_server, [this] { m_server->releaseHeld(); }, Qt::BlockingQueuedConnection);
+}
+
+void TestBackend::setClock(std::function<double()> now)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->now = std::move(now);
 }
 
 QList<RecordedRequest> TestBackend::requests() const

@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QString>
 #include <QUrl>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -65,14 +66,15 @@ struct IssuedSession
     qint64 expiresIn = 3600;
     BackendUser user;
 
-    /// The fragment of the "korvel://auth#..." redirect that carries it, as the backend writes it.
+    /// The fragment of an implicit-grant redirect ("korvel://auth#access_token=..."), which Korvel must refuse.
     QString fragment() const;
 };
 
 /// A Supabase-compatible backend for tests, on 127.0.0.1 at a free port, serving from a thread of its own: the
-/// authorize redirect, the user and token endpoints of the authentication API, and the PostgREST upsert of
-/// "/rest/v1/scores". Every request is recorded; any answer can be scripted. Given a PostgreSQL server holding the
-/// scores table, each upsert runs there as PostgREST runs it; without one, upserts with a known token succeed.
+/// authorize redirect with its PKCE challenge, the user, token (refresh and code exchange) and logout endpoints of
+/// the authentication API, and the PostgREST upsert and delete of "/rest/v1/scores". Every request is recorded; any
+/// answer can be scripted. Given a PostgreSQL server holding the scores table, each write runs there as PostgREST
+/// runs it; without one, writes with a known token succeed.
 class TestBackend
 {
 public:
@@ -88,12 +90,15 @@ public:
 
     /// Hands out a session for user, as a sign-in would.
     IssuedSession issue(const BackendUser& user);
-    /// The user that the authorize page signs in; without one it refuses with an error redirect.
+    /// The user that the authorize page signs in, redirecting with a code bound to the request's challenge; without
+    /// one it refuses with an error redirect.
     void setAuthorizeUser(const BackendUser& user);
     /// The next request to route ("POST /auth/v1/token") gets answer instead of the normal one; in order.
     void script(const QString& route, const ScriptedAnswer& answer);
     /// Sends the answers kept back by hold().
     void releaseHeld();
+    /// The clock by which the token answers' "expires_at" is written (seconds since 1970); the system's by default.
+    void setClock(std::function<double()> now);
 
     QList<RecordedRequest> requests() const;
     QList<RecordedRequest> requestsTo(const QString& route) const;

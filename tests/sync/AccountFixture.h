@@ -37,6 +37,11 @@ protected:
     std::atomic<double> clock{kStart};
     std::atomic<int> changes{0};
 
+    AccountFixture()
+    {
+        backend.setClock([this] { return clock.load(); });
+    }
+
     std::unique_ptr<AuthManager> account(const TestBackend& backend, int timeoutMs = 5000, const QString& baseUrl = {})
     {
         AuthEnvironment env;
@@ -67,14 +72,21 @@ protected:
         return session;
     }
 
-    /// Signs in through the browser flow: beginOAuth, the backend's authorize redirect, the callback.
-    AuthResult signIn(AuthManager& auth, const BackendUser& user)
+    /// Starts a sign-in as user and plays the browser: the callback URL that the backend redirects to.
+    QUrl authorize(AuthManager& auth, const BackendUser& user)
     {
         backend.setAuthorizeUser(user);
         EXPECT_TRUE(auth.beginOAuth(QStringLiteral("github")));
-        const QUrl callback = backend.followAuthorize(lastOpened()).value_or(QUrl());
+        return backend.followAuthorize(lastOpened()).value_or(QUrl());
+    }
+
+    AuthResult handle(AuthManager& auth, const QUrl& callback)
+    {
         return await<AuthResult>([&](auto done) { auth.handleCallbackURL(callback, done); });
     }
+
+    /// Signs in through the browser flow: beginOAuth, the backend's authorize redirect, the callback.
+    AuthResult signIn(AuthManager& auth, const BackendUser& user) { return handle(auth, authorize(auth, user)); }
 
     AuthResult syncNow(AuthManager& auth, const Stats& stats)
     {

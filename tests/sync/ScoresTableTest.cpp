@@ -6,7 +6,6 @@
 #include "tests/sync/AccountFixture.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QJsonDocument>
 
 namespace {
@@ -39,13 +38,8 @@ protected:
     static void SetUpTestSuite()
     {
         database = std::make_unique<PostgresServer>();
-        for (const char* file : {"tests/sync/supabase-shape.sql", "backend/scores.sql"}) {
-            QFile sql(QStringLiteral(KORVEL_SOURCE_DIR "/") + QLatin1String(file));
-            if (database->running() && sql.open(QIODevice::ReadOnly))
-                setUpError += database->sql(sql.readAll().toStdString()).error;
-        }
-        for (const BackendUser& user : {kAda, kGrace})
-            database->sql("insert into auth.users (id) values ('" + user.id.toStdString() + "')");
+        if (database->running())
+            setUpError = database->createScoresTable(KORVEL_SOURCE_DIR, {kAda.id, kGrace.id});
     }
 
     static void TearDownTestSuite() { database.reset(); }
@@ -88,14 +82,20 @@ TEST_F(ScoresTableTest, OwnersWriteTheirRowOthersCannotAndEveryoneReadsIt)
     EXPECT_EQ(error(&kGrace, "update public.scores set korvel_score = 99"), "") << "another's row is not there";
     ASSERT_EQ(error(&kGrace, insertRow(kGrace)), "");
     expectRefused(&kGrace, "update public.scores set user_id = '" + kAda.id.toStdString() + "'", "row-level security");
-    for (const char* statement : {"delete from public.scores", "truncate public.scores"})
-        expectRefused(&kAda, statement, "permission denied");
-    for (const std::string& statement : {insertRow(kGrace), std::string("update public.scores set streak = 0")})
+    expectRefused(&kAda, "truncate public.scores", "permission denied");
+    for (const char* statement : {"update public.scores set streak = 0", "delete from public.scores"})
         expectRefused(nullptr, statement, "permission denied");
+    expectRefused(nullptr, insertRow(kGrace), "permission denied");
 
     const std::string scores = "select string_agg(korvel_score::text, ' ' order by korvel_score) from public.scores";
     EXPECT_EQ(database->sql(as(nullptr, scores, true)).value, "41 57");
     EXPECT_EQ(database->sql(as(&kGrace, scores, true)).value, "41 57");
+
+    // Leaving the board: a user deletes their own row and cannot touch another's.
+    EXPECT_EQ(error(&kGrace, "delete from public.scores where user_id = '" + kAda.id.toStdString() + "'"), "");
+    EXPECT_EQ(value("select count(*) from public.scores"), "2");
+    EXPECT_EQ(error(&kAda, "delete from public.scores"), "");
+    EXPECT_EQ(value("select string_agg(user_id::text, ' ') from public.scores"), kGrace.id.toStdString());
 }
 
 TEST_F(ScoresTableTest, ImplausibleRowsAreRefused)

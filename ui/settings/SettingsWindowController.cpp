@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -57,6 +58,7 @@ constexpr int kNoteAdvance = 26;
 constexpr int kBottomMargin = 8;
 
 const QString kPrivateModeRefusal = QStringLiteral("Private mode is on -- nothing leaves this computer");
+const QString kThisRunOnly = QStringLiteral("Signed in for this session only (the keyring could not store it)");
 
 QPalette darkPalette()
 {
@@ -208,14 +210,14 @@ void SettingsWindowController::buildWindow()
     m_window->resize(SettingsForm::width, kCreatedHeight);
     m_content = new QWidget;
     m_content->setAutoFillBackground(true);
-    auto* scroll = new QScrollArea;
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setWidget(m_content);
+    m_scroll = new QScrollArea;
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setWidget(m_content);
     auto* layout = new QVBoxLayout(m_window.get());
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroll);
+    layout->addWidget(m_scroll);
 }
 
 void SettingsWindowController::buildUI()
@@ -304,6 +306,8 @@ SettingsWindowController::Control SettingsWindowController::addCheck(SettingsFor
     connect(box, &QCheckBox::clicked, this, [this, key, inverted, box] {
         Prefs::setFlag(key, (box->checkState() == Qt::Checked) != inverted);
         changed();
+        if (key == PrefKey::LeaderboardOptIn && !Prefs::leaderboardOptIn())
+            leaveLeaderboard();
     });
     form.full(box, kCheckboxHeight, kCheckboxAdvance);
     return control;
@@ -317,6 +321,7 @@ void SettingsWindowController::buildAccountSection(SettingsForm& form)
          new QPushButton(QStringLiteral("Sign in with GitHub")),
          new QPushButton(QStringLiteral("Continue with Google")),
          new QPushButton(QStringLiteral("Sign out")),
+         new QPushButton(QStringLiteral("Cancel sign-in")),
          new QPushButton(QStringLiteral("Sync now")),
          makeLabel(),
          makeLabel()};
@@ -326,6 +331,8 @@ void SettingsWindowController::buildAccountSection(SettingsForm& form)
     form.full(a.status, kStatusHeight, kStatusAdvance);
     for (QPushButton* button : {a.github, a.google, a.signOut, a.syncNow})
         form.full(button, kButtonHeight, kButtonAdvance);
+    a.cancel->setParent(m_content);
+    a.cancel->setGeometry(a.signOut->geometry());
     style(a.lastSync, 11, Theme::muted());
     form.full(a.lastSync, kNoteHeight, kNoteAdvance);
     style(a.error, 11, Theme::amber());
@@ -338,6 +345,7 @@ void SettingsWindowController::buildAccountSection(SettingsForm& form)
         beginOAuth(QStringLiteral("google"), QStringLiteral("Couldn't open the browser for Google sign-in"));
     });
     connect(a.signOut, &QPushButton::clicked, this, &C::signOutTapped);
+    connect(a.cancel, &QPushButton::clicked, this, &C::cancelSignIn);
     connect(a.syncNow, &QPushButton::clicked, this, &C::syncNowTapped);
 }
 
@@ -396,28 +404,51 @@ void SettingsWindowController::preferenceChanged(PrefKey key)
 {
     if (const Control* c = control(key))
         refreshControl(*c);
+    // A sync or a removal of the row, wherever it ran, shows here at once.
+    if (key == PrefKey::LastSyncDate || key == PrefKey::LeaderboardOptIn)
+        showAccountState();
 }
 
 void SettingsWindowController::refreshAccountUI()
 {
-    showError(QString());
-    const std::optional<SignedInUser> user = m_account.session ? m_account.session() : std::nullopt;
+    showAccountState();
+    const AccountState state = m_account.state ? m_account.state() : AccountState{};
+    showError(state.user && state.user->thisRunOnly ? kThisRunOnly : QString());
+}
+
+void SettingsWindowController::showAccountState()
+{
+    const AccountState state = m_account.state ? m_account.state() : AccountState{};
+    const std::optional<SignedInUser>& user = state.user;
+    const AccountControls& a = m_accountControls;
     for (QWidget* view : m_oauthRowViews) {
         view->setVisible(!user);
-        view->setEnabled(static_cast<bool>(m_account.beginOAuth));
+        view->setEnabled(m_account.beginOAuth && state.serverConfigured);
     }
-    m_accountControls.signOut->setVisible(user.has_value());
-    m_accountControls.syncNow->setVisible(user.has_value());
-    m_accountControls.lastSync->setVisible(user.has_value());
-    if (!user) {
-        m_accountControls.status->setText(QStringLiteral("Not signed in"));
-        return;
+    a.cancel->setVisible(!user && state.waitingForBrowser);
+    a.signOut->setVisible(user.has_value());
+    a.syncNow->setVisible(user.has_value());
+    a.lastSync->setVisible(user || !state.serverConfigured);
+    if (!user && !state.serverConfigured) {
+        a.status->setText(QStringLiteral("No leaderboard server is configured"));
+        a.lastSync->setText(QStringLiteral("See \"Self-hosting the backend\" in the README"));
+    } else if (!user) {
+        a.status->setText(state.waitingForBrowser ? QStringLiteral("Waiting for the browser\u2026")
+                                                  : QStringLiteral("Not signed in"));
+    } else {
+        a.status->setText(QStringLiteral("Signed in as ") +
+                          Fmt::shown(user->email.value_or(QStringLiteral("unknown"))));
+        const std::optional<QString> lastSync = Prefs::text(PrefKey::LastSyncDate);
+        a.lastSync->setText(!Prefs::leaderboardOptIn() ? QStringLiteral("Not on the leaderboard")
+                            : lastSync                 ? QStringLiteral("Last synced ") + *lastSync
+                                                       : QStringLiteral("Not synced yet"));
     }
-    m_accountControls.status->setText(QStringLiteral("Signed in as ") +
-                                      Fmt::shown(user->email.value_or(QStringLiteral("unknown"))));
-    const std::optional<QString> lastSync = Prefs::text(PrefKey::LastSyncDate);
-    m_accountControls.lastSync->setText(lastSync ? QStringLiteral("Last synced ") + *lastSync
-                                                 : QStringLiteral("Not synced yet"));
+}
+
+void SettingsWindowController::showSignInError(const QString& text)
+{
+    showAccountState();
+    showError(QStringLiteral("Sign-in failed: ") + text);
 }
 
 void SettingsWindowController::resetShapeAndAlignment()
@@ -432,6 +463,30 @@ void SettingsWindowController::startAtLoginChanged()
     m_startAtLoginBox->setChecked(m_startAtLogin.enabled());
     if (failure)
         showError(QStringLiteral("Couldn't change %1: %2").arg(m_startAtLogin.entryPath(), *failure));
+}
+
+void SettingsWindowController::cancelSignIn()
+{
+    if (m_account.cancelSignIn)
+        m_account.cancelSignIn();
+    refreshAccountUI();
+}
+
+void SettingsWindowController::leaveLeaderboard()
+{
+    const AccountState state = m_account.state ? m_account.state() : AccountState{};
+    if (state.user && m_account.leave)
+        m_account.leave(onThisThread(&SettingsWindowController::finishLeave));
+}
+
+SettingsAccount::Done
+SettingsWindowController::onThisThread(void (SettingsWindowController::*done)(const std::optional<QString>&))
+{
+    // The account may complete on its network thread; the outcome reaches the controls on the GUI thread.
+    const GuiPoster poster = m_poster;
+    return [this, poster, done](std::optional<QString> error) {
+        poster.post([this, done, error = std::move(error)] { (this->*done)(error); });
+    };
 }
 
 void SettingsWindowController::signOutTapped()
@@ -449,11 +504,7 @@ void SettingsWindowController::syncNowTapped()
         return;
     }
     m_accountControls.syncNow->setEnabled(false);
-    // The account may complete on its network thread; the outcome reaches the controls on the GUI thread.
-    const GuiPoster poster = m_poster;
-    auto finish = [this, poster](std::optional<QString> error) {
-        poster.post([this, error = std::move(error)] { finishSync(error); });
-    };
+    const SettingsAccount::Done finish = onThisThread(&SettingsWindowController::finishSync);
     if (Prefs::flag(PrefKey::PrivateMode))
         finish(kPrivateModeRefusal);
     else if (!m_account.syncNow)
@@ -470,8 +521,14 @@ void SettingsWindowController::changed()
 
 void SettingsWindowController::beginOAuth(const QString& provider, const QString& failure)
 {
-    if (!m_account.beginOAuth || !m_account.beginOAuth(provider))
+    if (!m_account.beginOAuth || !m_account.beginOAuth(provider)) {
         showError(failure);
+        return;
+    }
+    showError(QString());
+    showAccountState();
+    // The wait ends by itself after a while: then the section says so without a click.
+    QTimer::singleShot(m_account.signInWaitMs, this, &SettingsWindowController::showAccountState);
 }
 
 void SettingsWindowController::showError(const QString& text)
@@ -484,6 +541,17 @@ void SettingsWindowController::showError(const QString& text)
     m_accountControls.error->resize(SettingsForm::innerWidth, height);
     const int bottom = m_accountControls.error->y() + height + (kNoteAdvance - kNoteHeight) + kBottomMargin;
     m_content->setFixedHeight(std::max(m_documentHeight, bottom));
+    // The line is at the end of the form: scrolled into view, once the scroll area has taken the new height.
+    if (!text.isEmpty())
+        QTimer::singleShot(0, this, [this] { m_scroll->ensureWidgetVisible(m_accountControls.error, 0, 0); });
+}
+
+void SettingsWindowController::finishLeave(const std::optional<QString>& error)
+{
+    if (error)
+        showError(QStringLiteral("Couldn't leave the leaderboard: ") + *error);
+    else
+        showAccountState();
 }
 
 void SettingsWindowController::finishSync(const std::optional<QString>& error)

@@ -17,6 +17,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QWidget;
 class SettingsForm;
 struct SettingsFormRow;
@@ -36,6 +37,8 @@ public:
         QPushButton* github;
         QPushButton* google;
         QPushButton* signOut;
+        /// Stops waiting for the browser; in the place of signOut, shown only while a sign-in waits.
+        QPushButton* cancel;
         QPushButton* syncNow;
         QLabel* lastSync;
         /// The last account or sync error; empty when none.
@@ -66,6 +69,8 @@ public:
     void refreshControls();
     /// Sets the account section from the current session and clears the error line.
     void refreshAccountUI();
+    /// Shows why a sign-in that came back from the browser failed.
+    void showSignInError(const QString& text);
 
     /// The control of a preference's row; null when the form has none of that kind for it.
     QComboBox* popup(PrefKey key) const;
@@ -102,14 +107,22 @@ private:
     void startAtLoginChanged();
     void changed();
     void beginOAuth(const QString& provider, const QString& failure);
+    /// The account section from the account's state, the error line left as it is.
+    void showAccountState();
+    void cancelSignIn();
+    void leaveLeaderboard();
     void signOutTapped();
     void syncNowTapped();
     void showError(const QString& text);
     void finishSync(const std::optional<QString>& error);
+    void finishLeave(const std::optional<QString>& error);
+    /// done posted to this window's thread, dropped once the window is gone.
+    SettingsAccount::Done onThisThread(void (SettingsWindowController::*done)(const std::optional<QString>&));
 
     StartAtLogin m_startAtLogin;
     SettingsAccount m_account;
     std::unique_ptr<QWidget> m_window;
+    QScrollArea* m_scroll = nullptr;
     QWidget* m_content = nullptr;
     std::vector<Control> m_controls;
     QPushButton* m_resetShape = nullptr;

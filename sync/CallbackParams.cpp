@@ -1,24 +1,13 @@
-#include "sync/CallbackFragment.h"
+#include "sync/CallbackParams.h"
 
 #include <QStringDecoder>
-#include <cmath>
+#include <QUrl>
 
 namespace {
 
 QString percentDecoded(const QString& text)
 {
     return QUrl::fromPercentEncoding(text.toUtf8());
-}
-
-std::optional<double> decimal(const std::optional<QString>& text)
-{
-    if (!text)
-        return std::nullopt;
-    bool ok = false;
-    const double v = text->toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
 }
 
 bool isHex(QChar c)
@@ -40,13 +29,12 @@ QString decodedOnceMore(const QString& text)
 
 } // namespace
 
-std::optional<CallbackFragment> CallbackFragment::of(const QUrl& url)
+CallbackParams CallbackParams::parse(const QString& encoded)
 {
-    const QString fragment = url.fragment(QUrl::FullyEncoded);
-    if (fragment.isEmpty())
-        return std::nullopt;
-    CallbackFragment parsed;
-    for (const QString& pair : fragment.split(u'&')) {
+    CallbackParams parsed;
+    if (encoded.isEmpty())
+        return parsed;
+    for (const QString& pair : encoded.split(u'&')) {
         const qsizetype eq = pair.indexOf(u'=');
         if (eq < 0)
             parsed.m_pairs.append({percentDecoded(pair), std::nullopt});
@@ -56,7 +44,7 @@ std::optional<CallbackFragment> CallbackFragment::of(const QUrl& url)
     return parsed;
 }
 
-std::optional<QString> CallbackFragment::raw(const QString& name) const
+std::optional<QString> CallbackParams::raw(const QString& name) const
 {
     for (const auto& [n, v] : m_pairs)
         if (n == name)
@@ -64,28 +52,19 @@ std::optional<QString> CallbackFragment::raw(const QString& name) const
     return std::nullopt;
 }
 
-std::optional<QString> CallbackFragment::value(const QString& name) const
+std::optional<QString> CallbackParams::value(const QString& name) const
 {
     const auto text = raw(name);
     return text ? std::optional(percentDecoded(*text)) : std::nullopt;
 }
 
-double CallbackFragment::expiry(double now) const
-{
-    if (const auto at = decimal(value(QStringLiteral("expires_at"))))
-        return *at;
-    if (const auto in = decimal(value(QStringLiteral("expires_in"))))
-        return now + *in;
-    return now + 3600;
-}
-
-QString CallbackFragment::errorMessage() const
+std::optional<QString> CallbackParams::errorMessage() const
 {
     auto message = raw(QStringLiteral("error_description"));
     if (!message)
         message = raw(QStringLiteral("error"));
     if (!message)
-        return QStringLiteral("OAuth sign-in failed");
+        return std::nullopt;
     // The authentication server writes these form-encoded, with plus signs for spaces.
     return decodedOnceMore(percentDecoded(QString(*message).replace(u'+', u' ')));
 }
