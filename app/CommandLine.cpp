@@ -3,8 +3,8 @@
 #include "app/CodexReport.h"
 #include "app/StatsReport.h"
 #include "app/StatusLine.h"
-#include "app/UsageReport.h"
 #include "app/Usage.h"
+#include "app/UsageReport.h"
 
 #include <algorithm>
 

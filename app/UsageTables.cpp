@@ -37,17 +37,17 @@ std::string localTime(const std::optional<double>& t)
 // The columns of the figures every row has, after the report's own.
 std::vector<TextTable::Column> withFigures(std::vector<TextTable::Column> own)
 {
-    for (const char* title : {"Lines +", "Lines -", "Prompts", "Sessions", "Input", "Output", "Cache read",
-                              "Cache write", "Cost"})
+    for (const char* title :
+         {"Lines +", "Lines -", "Prompts", "Sessions", "Input", "Output", "Cache read", "Cache write", "Cost"})
         own.push_back({title, Align::Right});
     return own;
 }
 
 std::vector<std::string> withFigures(std::vector<std::string> own, const UsageFigures& f)
 {
-    for (std::string cell : {count(f.linesAdded), count(f.linesRemoved), count(f.prompts), count(f.sessions),
-                             tokens(f.inputTokens), tokens(f.outputTokens), tokens(f.cacheReadTokens),
-                             tokens(f.cacheWriteTokens), money(f.cost)})
+    for (std::string cell :
+         {count(f.linesAdded), count(f.linesRemoved), count(f.prompts), count(f.sessions), tokens(f.inputTokens),
+          tokens(f.outputTokens), tokens(f.cacheReadTokens), tokens(f.cacheWriteTokens), money(f.cost)})
         own.push_back(std::move(cell));
     return own;
 }

@@ -83,7 +83,6 @@ void LedgerTotals::apply(const FileContribution& c, int sign)
         adjustCount(maxTs, *c.maxTs, sign);
 }
 
-
 void LedgerTotals::merge(const LedgerTotals& o, int sign)
 {
     for (const auto& [id, theirs] : o.models) {
@@ -103,9 +102,9 @@ void LedgerTotals::merge(const LedgerTotals& o, int sign)
     assistantMessages += sign * o.assistantMessages;
     linesAdded += sign * o.linesAdded;
     linesRemoved += sign * o.linesRemoved;
-    for (auto [mine, other] : {std::pair(&tokensIn, &o.tokensIn), std::pair(&tokensOut, &o.tokensOut),
-                               std::pair(&cacheRead, &o.cacheRead), std::pair(&cacheWrite, &o.cacheWrite),
-                               std::pair(&cost, &o.cost)})
+    for (auto [mine, other] :
+         {std::pair(&tokensIn, &o.tokensIn), std::pair(&tokensOut, &o.tokensOut), std::pair(&cacheRead, &o.cacheRead),
+          std::pair(&cacheWrite, &o.cacheWrite), std::pair(&cost, &o.cost)})
         addSum(*mine, *other, sign);
     for (const auto& [key, theirs] : o.perDay) {
         const auto it = perDay.try_emplace(key).first;
@@ -114,10 +113,10 @@ void LedgerTotals::merge(const LedgerTotals& o, int sign)
         d.linesRemoved += sign * theirs.linesRemoved;
         d.prompts += sign * theirs.prompts;
         d.sessions += sign * theirs.sessions;
-        for (auto [mine, other] : {std::pair(&d.cost, &theirs.cost), std::pair(&d.tokens, &theirs.tokens),
-                                   std::pair(&d.input, &theirs.input), std::pair(&d.output, &theirs.output),
-                                   std::pair(&d.cacheRead, &theirs.cacheRead),
-                                   std::pair(&d.cacheWrite, &theirs.cacheWrite)})
+        for (auto [mine, other] :
+             {std::pair(&d.cost, &theirs.cost), std::pair(&d.tokens, &theirs.tokens),
+              std::pair(&d.input, &theirs.input), std::pair(&d.output, &theirs.output),
+              std::pair(&d.cacheRead, &theirs.cacheRead), std::pair(&d.cacheWrite, &theirs.cacheWrite)})
             addSum(*mine, *other, sign);
         for (const auto& [model, count] : theirs.models)
             adjustCount(d.models, model, sign * count);
@@ -138,7 +137,7 @@ FoldSummary LedgerTotals::summary(int64_t logFiles) const
 {
     FoldSummary s;
     for (const auto& [id, m] : models)
-        s.models[id] = ModelAcc{m.messages,         m.input.value(),      m.output.value(),
+        s.models[id] = ModelAcc{m.messages,          m.input.value(),      m.output.value(),
                                 m.cacheRead.value(), m.cacheWrite.value(), m.cost.value()};
     s.byHour = byHour;
     s.prompts = prompts;

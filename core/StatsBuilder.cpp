@@ -7,9 +7,9 @@
 #include "core/TimeKit.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <unordered_set>
 
 #ifdef __GLIBC__
@@ -232,8 +232,8 @@ bool StatsBuilder::changeState(LedgerState& state, const std::set<std::string>& 
         for (const LoggedResponse& r : job.result.log.responses)
             if (r.key != 0 && !oldKeys.contains(r.key) && state.mayHold(r.key))
                 return false;
-        after.insert_or_assign(job.path, std::pair(LogNote{job.kind, *read.stamp, zoneHash(m_zone), false},
-                                                   std::move(job.result.log)));
+        after.insert_or_assign(
+            job.path, std::pair(LogNote{job.kind, *read.stamp, zoneHash(m_zone), false}, std::move(job.result.log)));
     }
     for (auto& [path, stored] : before) {
         if (after.contains(path))
@@ -350,8 +350,8 @@ void StatsBuilder::loadRecord(std::string path, StoredLog stored, const std::map
     }
     if (listed->second.kind != stored.note.kind)
         return;
-    const bool current = !stored.outdated && !stored.note.kept && stored.note.zone == zoneHash(m_zone) && listed->second.stamp &&
-                         *listed->second.stamp == stored.note.stamp;
+    const bool current = !stored.outdated && !stored.note.kept && stored.note.zone == zoneHash(m_zone) &&
+                         listed->second.stamp && *listed->second.stamp == stored.note.stamp;
     if (current)
         m_known[path] = stored.note;
     else if (!keep)
@@ -639,11 +639,12 @@ void StatsBuilder::visitLogs(const std::function<void(const LogFigures&)>& visit
         loadLedger();
         update(LogListing::Delta{true, {}});
     }
-    m_ledger.forEachCounted([&](const std::string& path, const FileContribution& base, const FileContribution& counted) {
-        const auto known = m_known.find(path);
-        const auto kind = known != m_known.end() ? std::optional(known->second.kind) : m_listing.kindOf(path);
-        visit(LogFigures{path, kind.value_or(StatsEngine::LogKind::Claude), base, counted});
-    });
+    m_ledger.forEachCounted(
+        [&](const std::string& path, const FileContribution& base, const FileContribution& counted) {
+            const auto known = m_known.find(path);
+            const auto kind = known != m_known.end() ? std::optional(known->second.kind) : m_listing.kindOf(path);
+            visit(LogFigures{path, kind.value_or(StatsEngine::LogKind::Claude), base, counted});
+        });
 }
 
 // Whether a stored record counts, as it does when the ledger is loaded from the cache: a listed file's, a kept one

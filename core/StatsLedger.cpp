@@ -6,7 +6,6 @@
 #include <set>
 #include <tuple>
 
-
 const ParsedLog* StatsLedger::find(const std::string& path) const
 {
     const auto it = m_files.find(path);

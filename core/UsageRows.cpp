@@ -49,7 +49,8 @@ std::string folderOf(const std::string& path)
     if (slash == std::string::npos || slash == 0)
         return path;
     const size_t before = path.rfind('/', slash - 1);
-    return path.substr(before == std::string::npos ? 0 : before + 1, slash - (before == std::string::npos ? 0 : before + 1));
+    return path.substr(before == std::string::npos ? 0 : before + 1,
+                       slash - (before == std::string::npos ? 0 : before + 1));
 }
 
 void widenDays(UsageRow& into, const UsageRow& row)
@@ -140,9 +141,8 @@ std::vector<UsageRow> ProjectTally::rows() const
     rows.reserve(m_projects.size());
     for (const auto& [name, row] : m_projects)
         rows.push_back(row);
-    std::stable_sort(rows.begin(), rows.end(), [](const UsageRow& a, const UsageRow& b) {
-        return a.figures.linesAdded > b.figures.linesAdded;
-    });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const UsageRow& a, const UsageRow& b) { return a.figures.linesAdded > b.figures.linesAdded; });
     return rows;
 }
 

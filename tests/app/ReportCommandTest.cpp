@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <filesystem>
-#include <tuple>
 #include <gtest/gtest.h>
 #include <simdjson.h>
+#include <tuple>
 
 namespace {
 
@@ -74,8 +74,9 @@ std::string rolloutText(const std::string& ts)
 {
     return R"({"timestamp":")" + ts + R"(","type":"session_meta","payload":{"cwd":"/work/cli","model":"gpt-5"}})" +
            "\n" + R"({"timestamp":")" + ts + R"(","payload":{"type":"message","role":"user"}})" + "\n" +
-           R"({"timestamp":")" + ts + R"(","payload":{"type":"custom_tool_call","name":"apply_patch","input":"+a\n-b"}})" +
-           "\n" + R"({"timestamp":")" + ts +
+           R"({"timestamp":")" + ts +
+           R"(","payload":{"type":"custom_tool_call","name":"apply_patch","input":"+a\n-b"}})" + "\n" +
+           R"({"timestamp":")" + ts +
            R"(","payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":5000,)"
            R"("cached_input_tokens":1000,"output_tokens":700}}}})" +
            "\n";
@@ -90,9 +91,9 @@ protected:
     void SetUp() override
     {
         // s2 resumes s1: it starts with a copy of s1's response, which counts once, in s1.
-        home.write(".claude/projects/-work-app/s1.jsonl",
-                   promptAt("2025-04-01T22:30:00Z", "/work/app") + edit("2025-04-01T22:31:00Z", 3, 1) +
-                       reply("2025-04-01T22:32:00Z", 200, "shared"));
+        home.write(".claude/projects/-work-app/s1.jsonl", promptAt("2025-04-01T22:30:00Z", "/work/app") +
+                                                              edit("2025-04-01T22:31:00Z", 3, 1) +
+                                                              reply("2025-04-01T22:32:00Z", 200, "shared"));
         home.write(".claude/projects/-work-app/s2.jsonl",
                    reply("2025-04-01T22:32:00Z", 200, "shared") + promptAt("2025-04-02T23:30:00Z", "/work/app") +
                        reply("2025-04-03T08:00:00Z", 50, "own") + edit("2025-04-03T08:01:00Z", 2, 4));
@@ -114,9 +115,8 @@ protected:
     Sums statsSums(const std::string& zone)
     {
         const element s = json(korvel(home, {"--stats", "--json"}, zone));
-        return {integer(s["linesAdded"]), integer(s["linesRemoved"]), integer(s["prompts"]),
-                number(s["tokensIn"]),    number(s["tokensOut"]),     number(s["cacheRead"]),
-                number(s["cacheWrite"]),  number(s["cost"])};
+        return {integer(s["linesAdded"]), integer(s["linesRemoved"]), integer(s["prompts"]),   number(s["tokensIn"]),
+                number(s["tokensOut"]),   number(s["cacheRead"]),     number(s["cacheWrite"]), number(s["cost"])};
     }
 
     // Every report adds up to the statistics, and its totals to its rows.
@@ -192,9 +192,9 @@ TEST_F(ReportCommandTest, RowsCarryTheirKeysAndFollowTheirOrder)
 TEST_F(ReportCommandTest, WrongOptionsExitWithTwoAndTheUsageAndAnEmptyHomeGivesEmptyRows)
 {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--daily", "--since", "2025-02-30"},
-                                                {"--sessions", "--limit", "ten"},
-                                                {"--models", "--colour"},
-                                                {"--statusline", "--until"}}) {
+                                                 {"--sessions", "--limit", "ten"},
+                                                 {"--models", "--colour"},
+                                                 {"--statusline", "--until"}}) {
         const ProgramResult run = korvel(home, args);
         EXPECT_EQ(run.status, 2) << args[1];
         EXPECT_TRUE(run.out.empty());

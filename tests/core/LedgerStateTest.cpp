@@ -7,8 +7,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <gtest/gtest.h>
+#include <iterator>
 
 using namespace TranscriptLines;
 
@@ -17,8 +17,9 @@ namespace {
 std::string rolloutText(int added)
 {
     const std::string ts = at("2025-06-14");
-    return R"({"timestamp":")" + ts + R"(","payload":{"type":"custom_tool_call","name":"apply_patch","input":"+a\n+b"}})" +
-           "\n" + R"({"timestamp":")" + ts +
+    return R"({"timestamp":")" + ts +
+           R"(","payload":{"type":"custom_tool_call","name":"apply_patch","input":"+a\n+b"}})" + "\n" +
+           R"({"timestamp":")" + ts +
            R"(","payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":)" +
            std::to_string(1000 * added) + R"(,"cached_input_tokens":0,"output_tokens":50}}}})" + "\n";
 }

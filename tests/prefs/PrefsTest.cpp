@@ -1,7 +1,6 @@
 #include "prefs/Prefs.h"
 
 #include "prefs/PrefFile.h"
-
 #include "tests/support/PrefsGuard.h"
 
 #include <QFileInfo>
