@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary prefix and checks what the desktop sees there: the binary, the menu entry that
+# Installs the build into a temporary prefix and checks what the desktop sees there: the binaries, the menu entry that
 # claims the korvel URL scheme, the icons at their sizes, the AppStream metadata; the freedesktop validators must
 # accept the entry and the metadata.
 # Usage: install-check.sh BUILD_DIR. Exits 77 (skipped) when the validators are not installed.
@@ -24,6 +24,10 @@ share=$prefix/share
 [ -x "$prefix/bin/korvel" ] || fail "no executable bin/korvel"
 [ "$("$prefix/bin/korvel" --version)" = "korvel $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")" ] ||
     fail "the installed korvel does not print its version"
+# korvel starts the desktop executable for the renders and the application: from the installed libexec folder.
+[ -x "$prefix/libexec/korvel/korvel-desktop" ] || fail "no executable libexec/korvel/korvel-desktop"
+QT_QPA_PLATFORM=offscreen "$prefix/bin/korvel" --sprites "$prefix/sprites.png" >/dev/null &&
+    [ -s "$prefix/sprites.png" ] || fail "the installed korvel does not start korvel-desktop for a render"
 
 entry=$share/applications/korvel.desktop
 grep -qx 'Exec=korvel %u' "$entry" || fail "the entry does not start korvel with the URL"
