@@ -4,6 +4,7 @@
 #include "core/ParsedLog.h"
 #include "core/StoredLog.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,7 @@ LogRead readLog(const std::string& path, LogKind kind, ParseScratch& scratch);
 } // namespace StatsEngine
 
 /// Reads every job, spread over the machine's cores (largest files first, so that no core is left with a big file
-/// at the end). Each job's result depends only on its file, so the outcome equals a serial run.
-void parseInParallel(std::vector<ParseJob>& jobs);
+/// at the end). Each job's result depends only on its file, so the outcome equals a serial run. done, when given,
+/// is called on the calling thread for every job once it is read, in no set order and before this returns: the
+/// caller takes in results while the other cores still read.
+void parseInParallel(std::vector<ParseJob>& jobs, const std::function<void(ParseJob&)>& done = {});

@@ -480,9 +480,8 @@ void StatsBuilder::update(const LogListing::Delta& delta)
         for (const std::string& path : paths)
             consider(path);
     }
-    parseInParallel(jobs);
-    for (ParseJob& job : jobs)
-        take(job);
+    parseInParallel(jobs, [&](ParseJob& job) { take(job); });
+    std::sort(m_report.unreadable.begin(), m_report.unreadable.end());
     m_report.parsed = jobs.size();
     for (const std::string& path : m_retry)
         m_listing.recheck(path);
