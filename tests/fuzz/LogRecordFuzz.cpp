@@ -51,7 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const std::string again = RecordCodec::encode(kPath, stored->note, stored->log);
     const auto redecoded = RecordCodec::decodeLog(kPath, again);
-    require(redecoded && *redecoded == *stored, "a decoded record re-encodes to one that decodes equal");
+    // Written again, a record of the previous layout is one of today's: equal in all but being outdated.
+    require(redecoded && !redecoded->outdated && redecoded->note == stored->note && redecoded->log == stored->log,
+            "a decoded record re-encodes to one that decodes equal");
     require(RecordCodec::encode(kPath, redecoded->note, redecoded->log) == again,
             "a re-encoded record is its own encoding");
     require(!RecordCodec::decodeLog("/another/file.jsonl", again), "a record never passes for another file's");
