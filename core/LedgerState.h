@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,12 @@ struct LedgerState
 
     /// The summary: the totals and the files' active days.
     FoldSummary summary() const;
+
+    /// Swaps a group of files: touched holds every file that shares a response key or a rollout's identity with one
+    /// of them, was describes the group as this state holds it (oldKeys: the keys its files held), now as it is.
+    /// Notes are the caller's.
+    void replaceGroup(const std::set<std::string>& touched, const std::set<uint64_t>& oldKeys, const LedgerState& was,
+                      LedgerState now);
 
     bool operator==(const LedgerState&) const = default;
 };

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <unordered_set>
 
 #ifdef __GLIBC__
@@ -253,38 +252,13 @@ bool StatsBuilder::changeState(LedgerState& state, const std::set<std::string>& 
     StatsLedger now;
     for (const auto& [path, item] : after)
         now.put(path, item.second, rivalryOf(path, item.first));
-    LedgerState part;
-    old.describe(part);
-    state.totals.merge(part.totals, -1);
-    state.counted -= part.counted;
-    for (const std::string& path : touched) {
+    LedgerState was;
+    old.describe(was);
+    LedgerState is;
+    now.describe(is);
+    state.replaceGroup(touched, oldKeys, was, std::move(is));
+    for (const std::string& path : touched)
         state.notes.erase(path);
-        state.fileDays.erase(path);
-        state.rivals.erase(std::string(CodexParser::identityOf(path)));
-    }
-    // Short keys that only the touched files held go; two keys may share one, so it is counted out once per key.
-    std::multiset<uint32_t> gone;
-    for (const uint64_t key : oldKeys)
-        gone.insert(LedgerState::shortKey(key));
-    for (const uint64_t key : oldKeys)
-        state.shared.erase(key);
-    now.describe(part);
-    state.totals.merge(part.totals, +1);
-    state.counted += part.counted;
-    state.fileDays.merge(part.fileDays);
-    std::vector<uint32_t> kept;
-    kept.reserve(state.keys.size() + part.keys.size());
-    for (const uint32_t key : state.keys) {
-        const auto it = gone.find(key);
-        if (it == gone.end())
-            kept.push_back(key);
-        else
-            gone.erase(it);
-    }
-    state.keys.clear();
-    std::merge(kept.begin(), kept.end(), part.keys.begin(), part.keys.end(), std::back_inserter(state.keys));
-    state.shared.merge(part.shared);
-    state.rivals.merge(part.rivals);
     for (auto& [path, item] : after) {
         state.notes.insert_or_assign(path, item.first);
         if (changed.contains(path)) {
