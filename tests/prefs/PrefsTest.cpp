@@ -31,27 +31,6 @@ TEST_F(PrefsTest, EveryKeyHasItsOwnName)
     }
 }
 
-TEST_F(PrefsTest, ValuesComeBackAsWritten)
-{
-    EXPECT_FALSE(Prefs::has(PrefKey::MsLines));
-    Prefs::setInteger(PrefKey::MsLines, 123456789012LL);
-    Prefs::setReal(PrefKey::LastSyncTimestamp, 1765000000.25);
-    Prefs::setText(PrefKey::LastSyncSignature, QStringLiteral("abc"));
-    EXPECT_EQ(Prefs::integer(PrefKey::MsLines), 123456789012LL);
-    EXPECT_EQ(Prefs::real(PrefKey::LastSyncTimestamp), 1765000000.25);
-    EXPECT_EQ(Prefs::text(PrefKey::LastSyncSignature), QStringLiteral("abc"));
-    Prefs::remove(PrefKey::MsLines);
-    EXPECT_FALSE(Prefs::has(PrefKey::MsLines));
-}
-
-TEST_F(PrefsTest, FlagsOnByDefaultStayOffOnceTurnedOff)
-{
-    EXPECT_TRUE(Prefs::streakProtection());
-    EXPECT_TRUE(Prefs::leaderboardOptIn());
-    Prefs::setFlag(PrefKey::LeaderboardOptIn, false);
-    EXPECT_FALSE(Prefs::leaderboardOptIn());
-}
-
 TEST_F(PrefsTest, AStoredZeroShapeReadsAsNeverSet)
 {
     Prefs::setReal(PrefKey::NotchFlare, 0.0);
@@ -94,23 +73,6 @@ TEST_F(PrefsTest, IntegerStepsSaturateInsteadOfWrapping)
     Prefs::setInteger(PrefKey::NotchXOffset, 0);
     Prefs::step(PrefKey::NotchXOffset, -1);
     EXPECT_EQ(Prefs::stepperText(PrefKey::NotchXOffset), QStringLiteral("-2"));
-}
-
-TEST_F(PrefsTest, ShapeStepperTextCutsFractions)
-{
-    Prefs::setReal(PrefKey::NotchRound, 17.9);
-    EXPECT_EQ(Prefs::stepperText(PrefKey::NotchRound), QStringLiteral("17"));
-}
-
-TEST_F(PrefsTest, ResetAlignmentZeroesTheOffsetsOnly)
-{
-    Prefs::setInteger(PrefKey::NotchWidthOffset, 4);
-    Prefs::setInteger(PrefKey::NotchXOffset, 8);
-    Prefs::setReal(PrefKey::NotchFlare, 15);
-    Prefs::resetNotchAlignment();
-    EXPECT_EQ(Prefs::integer(PrefKey::NotchWidthOffset), 0);
-    EXPECT_EQ(Prefs::integer(PrefKey::NotchXOffset), 0);
-    EXPECT_EQ(Prefs::notchFlare(), 15);
 }
 
 TEST_F(PrefsTest, OnlyRealChangesAreAnnounced)
