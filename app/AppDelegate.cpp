@@ -6,6 +6,7 @@
 #include "app/StatsWorker.h"
 #include "core/AgentHomes.h"
 #include "core/StatsCache.h"
+#include "core/StatsDerivation.h"
 #include "prefs/Prefs.h"
 #include "sync/AuthManager.h"
 #include "sync/StatsSync.h"
@@ -28,11 +29,6 @@ QString headerLine(const Stats& s)
     return Fmt::num(static_cast<double>(s.linesAdded + s.linesRemoved)) + QStringLiteral(" lines \u00B7 ") +
            Fmt::money(s.cost) + QStringLiteral(" \u00B7 ") + QString::number(s.streakCurrent) +
            QStringLiteral("d streak");
-}
-
-bool streakAtRisk(const Stats& s)
-{
-    return Prefs::streakProtection() && !s.codedToday && s.streakCurrent > 0;
 }
 
 // Only what the sign-in flow's redirect can look like; the arguments come from outside the process.
@@ -142,7 +138,7 @@ void AppDelegate::applyLive()
 
 void AppDelegate::present()
 {
-    m_notch->present(m_stats, m_stats && streakAtRisk(*m_stats));
+    m_notch->present(m_stats, m_stats && StatsEngine::streakAtRisk(*m_stats, Prefs::streakProtection()));
 }
 
 void AppDelegate::preferenceChanged(PrefKey key)

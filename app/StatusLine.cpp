@@ -3,10 +3,11 @@
 #include "app/TextTable.h"
 #include "core/JsonWriter.h"
 #include "core/PlainText.h"
+#include "core/StatsDerivation.h"
 
 StatusLine StatusLine::of(const Stats& s, bool streakProtection)
 {
-    const bool atRisk = streakProtection && !s.codedToday && s.streakCurrent > 0;
+    const bool atRisk = StatsEngine::streakAtRisk(s, streakProtection);
     const std::string streak = std::to_string(s.streakCurrent) + "d streak";
     StatusLine line;
     line.text = "+" + TableFormat::count(s.todayLinesAdded) + " today \u00b7 " + TableFormat::money(s.todayCost) +
