@@ -74,35 +74,18 @@ protected:
 
 } // namespace
 
-TEST_F(NotchContentViewTest, RenderIsABlackNotchTransparentOutside)
-{
-    const QImage image = view.renderImage();
-    ASSERT_EQ(image.size(), QSize(180, 32));
-    EXPECT_EQ(image.pixelColor(90, 16), QColor(Qt::black));
-    for (auto [x, y] : {std::pair{2, 20}, {177, 20}})
-        EXPECT_EQ(image.pixelColor(x, y).alpha(), 0) << "outside the body at " << x;
-}
-
-TEST_F(NotchContentViewTest, NumberAppearsOnlyWithFigures)
+TEST_F(NotchContentViewTest, TheNumberAppearsOnlyWithFiguresAndAmberColoursTheWholeStrip)
 {
     EXPECT_EQ(brightestIn(view.renderImage(), wing()), QColor(Qt::black));
+    EXPECT_EQ(brightestIn(view.renderImage(), sprite), look.accent.color);
     show(sampleStats());
     EXPECT_TRUE(near(brightestIn(view.renderImage(), wing()), look.accent.color));
-}
-
-TEST_F(NotchContentViewTest, AmberColoursTheWholeStrip)
-{
-    EXPECT_EQ(brightestIn(view.renderImage(), sprite), look.accent.color);
     show(sampleStats(), true);
     const QImage image = view.renderImage();
     EXPECT_EQ(brightestIn(image, sprite), Theme::amber());
     EXPECT_TRUE(near(brightestIn(image, wing()), Theme::amber()));
-}
-
-TEST_F(NotchContentViewTest, TheWidgetPaintsWhatItRenders)
-{
-    show(sampleStats(), true);
-    EXPECT_EQ(view.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), view.renderImage());
+    EXPECT_EQ(view.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), image)
+        << "the widget paints what it renders";
 }
 
 TEST_F(NotchContentViewTest, CelebrationEndsAfterItsSteps)
@@ -117,34 +100,18 @@ TEST_F(NotchContentViewTest, CelebrationEndsAfterItsSteps)
     EXPECT_FALSE(view.state().celebrating);
 }
 
-TEST_F(NotchContentViewTest, ExpansionShowsTheCardWithTheStreakWarning)
+TEST_F(NotchContentViewTest, ExpansionShowsTheStreakWarning)
 {
     view.resize(482, 330);
     Stats stats = sampleStats();
     stats.streakCurrent = 5;
     show(stats, true);
     expand(true);
-    EXPECT_EQ(view.cardView->image(), CardRenderer::image(stats, look.accent.color, look.texture));
     EXPECT_EQ(view.protectLabel->text().toStdString(), "protect your 5d streak \u2014 you haven't shipped today");
     EXPECT_TRUE(view.protectLabel->isVisibleTo(&view));
 }
 
-TEST_F(NotchContentViewTest, CollapsedTheCardIsLeftAlone)
-{
-    view.resize(482, 330);
-    show(sampleStats());
-    expand(true);
-    expand(false);
-    EXPECT_FALSE(view.cardView->isVisibleTo(&view) || view.configureBtn->isVisibleTo(&view));
-    Stats changed = sampleStats();
-    changed.linesAdded = 777777;
-    show(changed);
-    EXPECT_EQ(view.cardView->image(), CardRenderer::image(sampleStats(), look.accent.color, look.texture));
-    expand(true);
-    EXPECT_EQ(view.cardView->image(), CardRenderer::image(changed, look.accent.color, look.texture));
-}
-
-TEST_F(NotchContentViewTest, NewFiguresWhileExpandedRenderTheCardAgain)
+TEST_F(NotchContentViewTest, TheCardFollowsNewFiguresOnlyWhileExpanded)
 {
     view.resize(482, 330);
     show(sampleStats());
@@ -154,6 +121,12 @@ TEST_F(NotchContentViewTest, NewFiguresWhileExpandedRenderTheCardAgain)
     show(changed, true);
     EXPECT_EQ(view.cardView->image(), CardRenderer::image(changed, look.accent.color, look.texture));
     EXPECT_FALSE(view.protectLabel->isVisibleTo(&view)) << "the warning waits for the next expansion";
+    expand(false);
+    EXPECT_FALSE(view.cardView->isVisibleTo(&view) || view.configureBtn->isVisibleTo(&view));
+    show(sampleStats());
+    EXPECT_EQ(view.cardView->image(), CardRenderer::image(changed, look.accent.color, look.texture));
+    expand(true);
+    EXPECT_EQ(view.cardView->image(), CardRenderer::image(sampleStats(), look.accent.color, look.texture));
 }
 
 TEST_F(NotchContentViewTest, OnlyALeftClickOnTheWingCycles)

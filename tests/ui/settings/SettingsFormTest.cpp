@@ -55,23 +55,18 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsFormTest, NoTwoElementsOverlap)
+TEST_F(SettingsFormTest, ElementsStayInsideTheFormAndNoTwoOverlap)
 {
     // Cancelling a sign-in takes the place of "Sign out": the two are never shown together.
     auto list = elements();
     std::erase(list, settings.accountControls().cancel);
-    for (size_t i = 0; i < list.size(); ++i)
+    for (size_t i = 0; i < list.size(); ++i) {
+        EXPECT_TRUE(settings.contentView()->rect().contains(list[i]->geometry())) << list[i]->y();
         for (size_t j = i + 1; j < list.size(); ++j)
             EXPECT_FALSE(list[i]->geometry().intersects(list[j]->geometry()))
                 << list[i]->metaObject()->className() << " at y " << list[i]->y() << " and "
                 << list[j]->metaObject()->className() << " at y " << list[j]->y();
-}
-
-TEST_F(SettingsFormTest, EveryElementIsInsideTheForm)
-{
-    const QRect form = settings.contentView()->rect();
-    for (const QWidget* w : elements())
-        EXPECT_TRUE(form.contains(w->geometry())) << w->metaObject()->className() << " at y " << w->y();
+    }
 }
 
 TEST_F(SettingsFormTest, TextsFitTheirLabels)
@@ -81,20 +76,6 @@ TEST_F(SettingsFormTest, TextsFitTheirLabels)
             EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
         }
     }
-}
-
-TEST_F(SettingsFormTest, SectionsComeInTheirOrder)
-{
-    QStringList headers;
-    for (const QWidget* w : elements())
-        if (const auto* label = qobject_cast<const QLabel*>(w);
-            label && label->text() == label->text().toUpper() && !label->text().isEmpty() && label->x() == 24)
-            headers << label->text();
-    EXPECT_EQ(headers, (QStringList{"NOTCH", "CARD", "NOTCH SHAPE & ALIGNMENT", "PRIVACY", "ACCOUNT"}));
-    EXPECT_LT(settings.popup(PrefKey::WingStat)->y(), settings.popup(PrefKey::SpriteKind)->y());
-    EXPECT_LT(settings.stepperValue(PrefKey::NotchXOffset)->parentWidget()->y(),
-              settings.stepperValue(PrefKey::NotchHeightOffset)->parentWidget()->y());
-    EXPECT_LT(settings.checkBox(PrefKey::PrivateMode)->y(), settings.startAtLoginBox()->y());
 }
 
 TEST_F(SettingsFormTest, ControlsFollowChangesMadeElsewhere)
@@ -109,17 +90,12 @@ TEST_F(SettingsFormTest, ControlsFollowChangesMadeElsewhere)
     EXPECT_EQ(changes, 0) << "following a change writes nothing back";
 }
 
-TEST_F(SettingsFormTest, FlareStopsAtForty)
+TEST_F(SettingsFormTest, FlareStopsAtFortyAndResetRestoresTheShapeWithOneChange)
 {
     press(PrefKey::NotchFlare, 1, 20);
-    EXPECT_EQ(shown(PrefKey::NotchFlare), QStringLiteral("40"));
-    EXPECT_EQ(changes, 20) << "one call per press";
-}
-
-TEST_F(SettingsFormTest, ResetRestoresTheShapeWithOneChange)
-{
-    press(PrefKey::NotchFlare, 1);
     press(PrefKey::NotchWidthOffset, 1);
+    EXPECT_EQ(shown(PrefKey::NotchFlare), QStringLiteral("40"));
+    EXPECT_EQ(changes, 21) << "one call per press";
     changes = 0;
     settings.resetShapeButton()->click();
     EXPECT_EQ(shape(), (QStringList{"11", "13", "0", "0", "0"}));
@@ -136,15 +112,6 @@ TEST_F(SettingsFormTest, EveryPopupChoiceIsOneWriteAndOneReport)
         EXPECT_EQ(Prefs::integer(key), 2) << Prefs::row(key).name;
         EXPECT_EQ(changes, 2) << Prefs::row(key).name;
     }
-}
-
-TEST_F(SettingsFormTest, EveryCheckBoxWritesItsKey)
-{
-    settings.checkBox(PrefKey::LeaderboardOptIn)->click();
-    settings.checkBox(PrefKey::PrivateMode)->click();
-    EXPECT_TRUE(Prefs::has(PrefKey::LeaderboardOptIn) && !Prefs::leaderboardOptIn());
-    EXPECT_TRUE(Prefs::flag(PrefKey::PrivateMode));
-    EXPECT_EQ(changes, 2);
 }
 
 TEST_F(SettingsFormTest, StartAtLoginWritesTheAutostartEntry)
@@ -179,5 +146,5 @@ TEST_F(SettingsFormTest, AnInvertedCheckBoxIsCheckedWhileItsPreferenceIsOff)
     EXPECT_TRUE(keep->isChecked());
     keep->click();
     EXPECT_TRUE(Prefs::flag(PrefKey::ForgetDeletedLogs));
-    EXPECT_GT(keep->y(), settings.startAtLoginBox()->y());
+    EXPECT_EQ(changes, 1);
 }
