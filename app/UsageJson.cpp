@@ -1,5 +1,6 @@
 #include "app/UsageJson.h"
 
+#include "app/FigureColumns.h"
 #include "app/UsageNames.h"
 #include "core/JsonWriter.h"
 #include "core/PlainText.h"
@@ -29,24 +30,13 @@ const char* listName(UsageKind kind)
 
 void writeFigures(JsonWriter& json, const UsageFigures& f)
 {
-    json.key("linesAdded");
-    json.value(f.linesAdded);
-    json.key("linesRemoved");
-    json.value(f.linesRemoved);
-    json.key("prompts");
-    json.value(f.prompts);
-    json.key("sessions");
-    json.value(f.sessions);
-    json.key("inputTokens");
-    json.value(f.inputTokens);
-    json.key("outputTokens");
-    json.value(f.outputTokens);
-    json.key("cacheReadTokens");
-    json.value(f.cacheReadTokens);
-    json.key("cacheWriteTokens");
-    json.value(f.cacheWriteTokens);
-    json.key("cost");
-    json.value(f.cost);
+    for (const FigureColumn& column : kFigureColumns) {
+        json.key(column.member);
+        if (column.count)
+            json.value(f.*column.count);
+        else
+            json.value(f.*column.amount);
+    }
 }
 
 // Text from the logs stays as it was, but JSON text must be UTF-8.

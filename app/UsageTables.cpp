@@ -1,5 +1,6 @@
 #include "app/UsageTables.h"
 
+#include "app/FigureColumns.h"
 #include "app/TextTable.h"
 #include "app/UsageNames.h"
 #include "core/PlainText.h"
@@ -37,18 +38,21 @@ std::string localTime(const std::optional<double>& t)
 // The columns of the figures every row has, after the report's own.
 std::vector<TextTable::Column> withFigures(std::vector<TextTable::Column> own)
 {
-    for (const char* title :
-         {"Lines +", "Lines -", "Prompts", "Sessions", "Input", "Output", "Cache read", "Cache write", "Cost"})
-        own.push_back({title, Align::Right});
+    for (const FigureColumn& column : kFigureColumns)
+        own.push_back({column.title, Align::Right});
     return own;
 }
 
 std::vector<std::string> withFigures(std::vector<std::string> own, const UsageFigures& f)
 {
-    for (std::string cell :
-         {count(f.linesAdded), count(f.linesRemoved), count(f.prompts), count(f.sessions), tokens(f.inputTokens),
-          tokens(f.outputTokens), tokens(f.cacheReadTokens), tokens(f.cacheWriteTokens), money(f.cost)})
-        own.push_back(std::move(cell));
+    for (const FigureColumn& column : kFigureColumns) {
+        if (column.kind == FigureColumn::Kind::Count)
+            own.push_back(count(f.*column.count));
+        else if (column.kind == FigureColumn::Kind::Tokens)
+            own.push_back(tokens(f.*column.amount));
+        else
+            own.push_back(money(f.*column.amount));
+    }
     return own;
 }
 

@@ -44,9 +44,6 @@ public:
 
     FoldSummary summary() const;
 
-    const LedgerTotals& totals() const { return m_totals; }
-    /// Files that count.
-    int64_t counted() const { return m_active; }
     /// Fills what the state holds of the ledger: totals, counted files and their days, keys, sharing and rivals.
     void describe(LedgerState& state) const;
 
