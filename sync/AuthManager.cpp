@@ -3,6 +3,7 @@
 #include "sync/BackendAnswer.h"
 #include "sync/CallbackParams.h"
 #include "sync/Pkce.h"
+#include "sync/PublicProfile.h"
 #include "sync/SessionKeychain.h"
 #include "sync/SyncMemory.h"
 
@@ -13,6 +14,15 @@
 #include <algorithm>
 
 namespace {
+
+// What the session keeps of a user object: the e-mail for the settings window, the name and picture for the board.
+void takeUser(AuthSession& session, const QJsonObject& user)
+{
+    const QJsonValue email = user.value(QStringLiteral("email"));
+    session.email = email.isString() ? std::optional(email.toString()) : std::nullopt;
+    session.displayName = PublicProfile::displayName(user);
+    session.avatarUrl = PublicProfile::avatarUrl(user);
+}
 
 std::mutex g_sharedMutex;
 std::optional<AuthEnvironment> g_sharedEnvironment;
@@ -181,9 +191,8 @@ void AuthManager::finishSignIn(const JsonResult& user, AuthSession session,
     const QJsonValue id = object.value(QStringLiteral("id"));
     if (!id.isString() || id.toString().isEmpty())
         return completion(AuthError::decode());
-    const QJsonValue email = object.value(QStringLiteral("email"));
     session.userId = id.toString();
-    session.email = email.isString() ? std::optional(email.toString()) : std::nullopt;
+    takeUser(session, object);
     transition(std::move(session));
     completion(std::nullopt);
 }
@@ -296,15 +305,19 @@ std::optional<AuthSession> AuthManager::parseSession(const QJsonObject& json) co
     if (!access.isString() || !refresh.isString() || !user.isObject() || !id.isString() ||
         !headerSafe(access.toString()))
         return std::nullopt;
-    const QJsonValue email = user.toObject().value(QStringLiteral("email"));
     const QJsonValue expiresAt = json.value(QStringLiteral("expires_at"));
     const QJsonValue expiresIn = json.value(QStringLiteral("expires_in"));
     const double expiry = expiresAt.isDouble()   ? expiresAt.toDouble()
                           : expiresIn.isDouble() ? now() + expiresIn.toDouble()
                                                  : now() + 3600;
     // A backend that promised years would keep a leaked token in use that long without a refresh.
-    return AuthSession{access.toString(), refresh.toString(), std::min(expiry, now() + kLongestTokenLife),
-                       id.toString(), email.isString() ? std::optional(email.toString()) : std::nullopt};
+    AuthSession session;
+    session.accessToken = access.toString();
+    session.refreshToken = refresh.toString();
+    session.expiresAt = std::min(expiry, now() + kLongestTokenLife);
+    session.userId = id.toString();
+    takeUser(session, user.toObject());
+    return session;
 }
 
 void AuthManager::fetchUser(const QString& accessToken, std::function<void(const JsonResult&)> completion)

@@ -11,8 +11,13 @@ QByteArray AuthSession::toJson() const
         {QStringLiteral("expiresAt"), expiresAt},
         {QStringLiteral("userId"), userId},
     };
-    if (email)
-        o.insert(QStringLiteral("email"), *email);
+    const auto optional = [&o](const char* key, const std::optional<QString>& value) {
+        if (value)
+            o.insert(QLatin1String(key), *value);
+    };
+    optional("email", email);
+    optional("displayName", displayName);
+    optional("avatarUrl", avatarUrl);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -26,13 +31,19 @@ std::optional<AuthSession> AuthSession::fromJson(const QByteArray& json)
     const QJsonValue refresh = o.value(QStringLiteral("refreshToken"));
     const QJsonValue expires = o.value(QStringLiteral("expiresAt"));
     const QJsonValue user = o.value(QStringLiteral("userId"));
-    const QJsonValue email = o.value(QStringLiteral("email"));
     if (!access.isString() || !refresh.isString() || !expires.isDouble() || !user.isString())
         return std::nullopt;
-    if (!email.isUndefined() && !email.isNull() && !email.isString())
-        return std::nullopt;
-    AuthSession s{access.toString(), refresh.toString(), expires.toDouble(), user.toString(), std::nullopt};
-    if (email.isString())
-        s.email = email.toString();
+    AuthSession s;
+    s.accessToken = access.toString();
+    s.refreshToken = refresh.toString();
+    s.expiresAt = expires.toDouble();
+    s.userId = user.toString();
+    for (auto [key, field] : {std::pair{"email", &s.email}, {"displayName", &s.displayName}, {"avatarUrl", &s.avatarUrl}}) {
+        const QJsonValue value = o.value(QLatin1String(key));
+        if (!value.isUndefined() && !value.isNull() && !value.isString())
+            return std::nullopt;
+        if (value.isString())
+            *field = value.toString();
+    }
     return s;
 }

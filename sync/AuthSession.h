@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-/// The signed-in session. Its JSON form (one key per field, named as the field; "email" left out when absent)
+/// The signed-in session. Its JSON form (one key per field, named as the field; optional fields left out when absent)
 /// lives only in the keyring item.
 struct AuthSession
 {
@@ -17,6 +17,9 @@ struct AuthSession
     /// The backend's user id.
     QString userId;
     std::optional<QString> email;
+    /// The name and picture shown on the leaderboard, from the sign-in's user metadata.
+    std::optional<QString> displayName = std::nullopt;
+    std::optional<QString> avatarUrl = std::nullopt;
 
     QByteArray toJson() const;
     /// All or nothing: absent when a required field is missing or of the wrong type.

@@ -5,6 +5,7 @@
 #include "sync/AuthManager.h"
 #include "sync/BackendAnswer.h"
 #include "sync/JsonText.h"
+#include "sync/PublicProfile.h"
 #include "sync/SyncMemory.h"
 #include "sync/SyncThrottle.h"
 
@@ -61,6 +62,28 @@ void withToken(AuthManager& auth, std::function<void(const QString& token, const
     });
 }
 
+// One write of the data API as the signed-in user: a merging upsert when there is a body, else a delete.
+void write(AuthManager& auth, const QByteArray& method, const QString& path, const std::optional<QJsonObject>& body,
+           const QString& token, const QString& failed, std::function<void(const AuthResult&)> completion)
+{
+    const QUrl url = auth.backend().url(path);
+    if (!url.isValid())
+        return completion(AuthError::network(QStringLiteral("Invalid URL")));
+    HttpRequest request{
+        method,
+        url,
+        {{"apikey", auth.backend().publishableKey().toUtf8()}, {"Authorization", "Bearer " + token.toUtf8()}},
+        std::nullopt};
+    if (body) {
+        request.headers.append(QPair<QByteArray, QByteArray>("Content-Type", "application/json"));
+        request.headers.append(QPair<QByteArray, QByteArray>("Prefer", "resolution=merge-duplicates,return=minimal"));
+        request.body = JsonText::compact(*body);
+    }
+    auth.send(std::move(request), [token, failed, completion](const HttpAnswer& answer) {
+        completion(BackendAnswer::ofRest(answer, {token}, failed));
+    });
+}
+
 } // namespace
 
 void maybeSync(AuthManager& auth, std::shared_ptr<SyncThrottle> throttle, const Stats& stats)
@@ -92,11 +115,16 @@ void syncNow(AuthManager& auth, const Stats& stats, std::function<void(const Aut
         return completion(privateModeRefusal());
     const auto send = [&auth, stats, completion](const QString& token, const QString& userId) {
         const QJsonObject row = payload(stats, userId, auth.now());
-        upsert(auth, row, token, [&auth, row, userId, completion](const AuthResult& result) {
+        upsert(auth, row, token, [&auth, row, token, userId, completion](const AuthResult& result) {
             // The memory of a sync belongs to its user: one who signed out meanwhile left nothing to remember.
             if (!result && stillSignedInAs(auth, userId))
                 SyncMemory::record(signature(row), auth.now());
-            completion(result);
+            const auto session = auth.session();
+            if (result || !session || session->userId != userId)
+                return completion(result);
+            // The name goes with the score, so that the board can show whose it is.
+            write(auth, "POST", QStringLiteral("/rest/v1/profiles"), PublicProfile::row(*session), token,
+                  QStringLiteral("Sync failed"), completion);
         });
     };
     withToken(auth, send, completion);
@@ -107,21 +135,20 @@ void leave(AuthManager& auth, std::function<void(const AuthResult&)> completion)
     if (Prefs::flag(PrefKey::PrivateMode))
         return completion(privateModeRefusal());
     const auto send = [&auth, completion](const QString& token, const QString& userId) {
-        const QUrl url = auth.backend().url(QStringLiteral("/rest/v1/scores?user_id=eq.") +
-                                            QString::fromLatin1(QUrl::toPercentEncoding(userId)));
-        if (!url.isValid())
-            return completion(AuthError::network(QStringLiteral("Invalid URL")));
-        HttpRequest request{
-            "DELETE",
-            url,
-            {{"apikey", auth.backend().publishableKey().toUtf8()}, {"Authorization", "Bearer " + token.toUtf8()}},
-            std::nullopt};
-        auth.send(std::move(request), [&auth, token, userId, completion](const HttpAnswer& answer) {
-            const AuthResult result = BackendAnswer::ofRest(answer, {token}, QStringLiteral("Leaving failed"));
-            if (!result && stillSignedInAs(auth, userId))
-                SyncMemory::forget();
-            completion(result);
-        });
+        const QString filter = QStringLiteral("?user_id=eq.") + QString::fromLatin1(QUrl::toPercentEncoding(userId));
+        const QString failed = QStringLiteral("Leaving failed");
+        // The name goes first: a score left behind by a failure is removed at the next try, a name would not be.
+        write(auth, "DELETE", QStringLiteral("/rest/v1/profiles") + filter, std::nullopt, token, failed,
+              [&auth, filter, failed, token, userId, completion](const AuthResult& result) {
+                  if (result)
+                      return completion(result);
+                  write(auth, "DELETE", QStringLiteral("/rest/v1/scores") + filter, std::nullopt, token, failed,
+                        [&auth, userId, completion](const AuthResult& removed) {
+                            if (!removed && stillSignedInAs(auth, userId))
+                                SyncMemory::forget();
+                            completion(removed);
+                        });
+              });
     };
     withToken(auth, send, completion);
 }
@@ -164,19 +191,8 @@ QString dayKey(double when)
 void upsert(AuthManager& auth, const QJsonObject& body, const QString& token,
             std::function<void(const AuthResult&)> completion)
 {
-    const QUrl url = auth.backend().url(QStringLiteral("/rest/v1/scores"));
-    if (!url.isValid())
-        return completion(AuthError::network(QStringLiteral("Invalid URL")));
-    HttpRequest request{"POST",
-                        url,
-                        {{"apikey", auth.backend().publishableKey().toUtf8()},
-                         {"Authorization", "Bearer " + token.toUtf8()},
-                         {"Content-Type", "application/json"},
-                         {"Prefer", "resolution=merge-duplicates,return=minimal"}},
-                        JsonText::compact(body)};
-    auth.send(std::move(request), [token, completion](const HttpAnswer& answer) {
-        completion(BackendAnswer::ofRest(answer, {token}, QStringLiteral("Sync failed")));
-    });
+    write(auth, "POST", QStringLiteral("/rest/v1/scores"), body, token, QStringLiteral("Sync failed"),
+          std::move(completion));
 }
 
 void dryRunPrint(const AuthManager& auth, const Stats& stats, std::ostream& out)

@@ -12,8 +12,8 @@
 class AuthManager;
 class SyncThrottle;
 
-/// Publishes the user's score row to the leaderboard table "scores" with a PostgREST upsert, and removes it when the
-/// user leaves the board. Its memory is three preferences (last sync date, time and signature, see SyncMemory); the
+/// Publishes the user's score row to the leaderboard table "scores" with a PostgREST upsert, followed by their name
+/// in "profiles", and removes both when the user leaves the board. Its memory is three preferences (last sync date, time and signature, see SyncMemory); the
 /// account is the one it is handed.
 namespace StatsSync {
 
@@ -28,14 +28,14 @@ constexpr const char* kSignedOutUserId = "00000000-0000-0000-0000-000000000000";
 /// pace. Returns at once. The throttle is held until the request it lets through has finished.
 void maybeSync(AuthManager& auth, std::shared_ptr<SyncThrottle> throttle, const Stats& stats);
 
-/// Gets a valid token, upserts the row and records the sync; completes with no error on success. Refused without a
-/// request while private mode is on.
+/// Gets a valid token, upserts the row, records the sync and upserts the profile; completes with no error when both
+/// were written. Refused without a request while private mode is on.
 void syncNow(AuthManager& auth, const Stats& stats, std::function<void(const AuthResult&)> completion);
 
 /// The row: the 14 members, "last_synced" the given time in UTC, whole seconds.
 QJsonObject payload(const Stats& stats, const QString& userId, double now);
 
-/// Removes the user's row from the board and, once it is gone, the memory of the last sync. Refused without a
+/// Removes the user's profile and row from the board and, once both are gone, the memory of the last sync. Refused without a
 /// request while private mode is on.
 void leave(AuthManager& auth, std::function<void(const AuthResult&)> completion);
 

@@ -101,7 +101,8 @@ std::string PostgresServer::createScoresTable(const std::string& sourceDir, cons
 {
     if (!m_running)
         return m_problem;
-    for (const char* file : {"/tests/sync/supabase-shape.sql", "/backend/scores.sql"}) {
+    for (const char* file : {"/tests/sync/supabase-shape.sql", "/backend/scores.sql", "/backend/profiles.sql",
+                             "/backend/leaderboard.sql"}) {
         std::ifstream in(sourceDir + file);
         const std::string statements((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (const Result result = sql(statements); !in || !result.ok())
@@ -113,29 +114,46 @@ std::string PostgresServer::createScoresTable(const std::string& sourceDir, cons
     return {};
 }
 
-PostgresServer::Answer PostgresServer::upsertScore(const QJsonObject& row, const QString& subject, bool merge) const
+namespace {
+
+// Tables and keys come from the request: quoted as identifiers, as PostgREST quotes them.
+QString identifier(const QString& name)
+{
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+} // namespace
+
+PostgresServer::Answer PostgresServer::upsert(const QString& table, const QJsonObject& row, const QString& subject,
+                                              bool merge) const
 {
     QStringList names;
     QStringList updates;
     for (const QString& key : row.keys()) {
-        // Keys come from the request: quoted as identifiers, as PostgREST quotes them.
-        names << u'"' + QString(key).replace(u'"', QStringLiteral("\"\"")) + u'"';
+        names << identifier(key);
         updates << names.last() + QStringLiteral(" = excluded.") + names.last();
     }
-    QString sql = QStringLiteral("insert into public.scores (%1) select %1 from json_populate_record("
-                                 "null::public.scores, $1::json)")
-                      .arg(names.join(u','));
+    const QString target = QStringLiteral("public.") + identifier(table);
+    QString sql = QStringLiteral("insert into %1 (%2) select %2 from json_populate_record(null::%1, $1::json)")
+                      .arg(target, names.join(u','));
     if (merge)
         sql += QStringLiteral(" on conflict (user_id) do update set ") + updates.join(u',');
-    return asUser(subject, sql.toUtf8(), QJsonDocument(row).toJson(), 201);
+    return asRole("authenticated", subject, sql.toUtf8(), QJsonDocument(row).toJson(), 201);
 }
 
-PostgresServer::Answer PostgresServer::deleteScore(const QString& userId, const QString& subject) const
+PostgresServer::Answer PostgresServer::remove(const QString& table, const QString& userId, const QString& subject) const
 {
-    return asUser(subject, "delete from public.scores where user_id = $1::uuid", userId.toUtf8(), 204);
+    const QString sql = QStringLiteral("delete from public.%1 where user_id = $1::uuid").arg(identifier(table));
+    return asRole("authenticated", subject, sql.toUtf8(), userId.toUtf8(), 204);
 }
 
-PostgresServer::Answer PostgresServer::asUser(const QString& subject, const QByteArray& statement,
+PostgresServer::Answer PostgresServer::board(const QJsonObject& arguments) const
+{
+    return asRole("anon", {}, "select public.board(($1::json ->> 'me')::uuid)",
+                  QJsonDocument(arguments).toJson(), 200);
+}
+
+PostgresServer::Answer PostgresServer::asRole(const char* role, const QString& subject, const QByteArray& statement,
                                               const QByteArray& parameter, int status) const
 {
     PGconn* conn = PQconnectdb(connectionString().c_str());
@@ -143,15 +161,18 @@ PostgresServer::Answer PostgresServer::asUser(const QString& subject, const QByt
         PQfinish(conn);
         return {503, R"({"code":"PGRST000","message":"no database connection"})"};
     }
-    const QByteArray claims = QJsonDocument(QJsonObject{{"sub", subject}, {"role", "authenticated"}}).toJson();
+    const QByteArray claims = QJsonDocument(QJsonObject{{"sub", subject}, {"role", role}}).toJson();
     const char* claimParams[] = {claims.constData()};
     const char* params[] = {parameter.constData()};
-    PQclear(PQexec(conn, "begin; set local role authenticated"));
+    PQclear(PQexec(conn, (std::string("begin; set local role ") + role).c_str()));
     PQclear(PQexecParams(conn, "select set_config('request.jwt.claims', $1, true)", 1, nullptr, claimParams, nullptr,
                          nullptr, 0));
     PGresult* result = PQexecParams(conn, statement.constData(), 1, nullptr, params, nullptr, nullptr, 0);
     Answer answer{status, {}};
-    if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+    const ExecStatusType outcome = PQresultStatus(result);
+    if (outcome == PGRES_TUPLES_OK && PQntuples(result) > 0) {
+        answer.body = QByteArray(PQgetvalue(result, 0, 0));
+    } else if (outcome != PGRES_COMMAND_OK) {
         // PostgREST's statuses for what a table write raises: a taken key, a refused policy, anything else.
         const QString state = QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE));
         const int failed = state == QLatin1String("23505") ? 409 : state == QLatin1String("42501") ? 403 : 400;

@@ -33,8 +33,8 @@ public:
 
     /// Runs statements on a new connection as the superuser ("set local role" inside a transaction acts as another).
     Result sql(const std::string& statements) const;
-    /// Makes the database a Supabase project with the leaderboard table of backend/scores.sql and these users;
-    /// the first error, or empty on success.
+    /// Makes the database a Supabase project with the leaderboard of backend/ (scores, profiles, the board) and
+    /// these users; the first error, or empty on success.
     std::string createScoresTable(const std::string& sourceDir, const std::vector<QString>& userIds) const;
 
     /// What PostgREST would answer: an HTTP status and body.
@@ -44,17 +44,20 @@ public:
         QByteArray body;
     };
 
-    /// Runs "POST /rest/v1/scores" as PostgREST does: in one transaction as the role authenticated with subject in
+    /// Runs "POST /rest/v1/TABLE" as PostgREST does: in one transaction as the role authenticated with subject in
     /// request.jwt.claims, an INSERT of row's members, ON CONFLICT (user_id) DO UPDATE when merge is set.
-    Answer upsertScore(const QJsonObject& row, const QString& subject, bool merge) const;
-    /// Runs "DELETE /rest/v1/scores?user_id=eq.USER" the same way: rows that the policies hide are not deleted, and
+    Answer upsert(const QString& table, const QJsonObject& row, const QString& subject, bool merge) const;
+    /// Runs "DELETE /rest/v1/TABLE?user_id=eq.USER" the same way: rows that the policies hide are not deleted, and
     /// that is no error (204 either way).
-    Answer deleteScore(const QString& userId, const QString& subject) const;
+    Answer remove(const QString& table, const QString& userId, const QString& subject) const;
+    /// Runs "POST /rest/v1/rpc/board" with the publishable key alone, as the role anon: the board's JSON.
+    Answer board(const QJsonObject& arguments) const;
 
 private:
     /// One statement with one text parameter in a transaction as the role authenticated with subject in the claims;
     /// on success the answer is status, else PostgREST's error for what the statement raised.
-    Answer asUser(const QString& subject, const QByteArray& statement, const QByteArray& parameter, int status) const;
+    Answer asRole(const char* role, const QString& subject, const QByteArray& statement, const QByteArray& parameter,
+                  int status) const;
     std::string connectionString() const;
     bool run(const std::string& program, const std::vector<std::string>& args);
 

@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QFile>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -45,6 +46,7 @@ QJsonObject userJson(const BackendUser& user)
     QJsonObject o{{"id", user.id}, {"aud", "authenticated"}, {"role", "authenticated"}};
     if (user.email)
         o.insert("email", *user.email);
+    o.insert("user_metadata", user.metadata);
     return o;
 }
 
@@ -63,6 +65,7 @@ struct Answer
     int status;
     QByteArray body;
     QByteArray location;
+    QByteArray contentType = "application/json";
     int delayMs = 0;
     bool never = false;
     bool held = false;
@@ -91,6 +94,7 @@ struct TestBackendState
     QMap<QString, QList<ScriptedAnswer>> scripts;
     std::function<double()> now = [] { return static_cast<double>(QDateTime::currentSecsSinceEpoch()); };
     QList<RecordedRequest> requests;
+    QString webFolder;
 
     /// Hands out a fresh session for user; the caller holds the mutex.
     IssuedSession issueLocked(const BackendUser& user)
@@ -196,6 +200,8 @@ private:
         const QString route = request.route();
         if (route == QLatin1String("GET /auth/v1/authorize"))
             return authorize(QUrlQuery(request.query));
+        if (request.method == "GET" && request.path.startsWith(QLatin1String("/web/")))
+            return page(request.path.mid(5));
         if (request.header("apikey") != TestBackend::kPublishableKey)
             return kBadKey;
         if (route == QLatin1String("GET /auth/v1/user")) {
@@ -206,10 +212,12 @@ private:
             return token(request);
         if (route == QLatin1String("POST /auth/v1/logout"))
             return logout(request);
-        if (route == QLatin1String("POST /rest/v1/scores"))
+        if (route == QLatin1String("POST /rest/v1/scores") || route == QLatin1String("POST /rest/v1/profiles"))
             return upsert(request);
-        if (route == QLatin1String("DELETE /rest/v1/scores"))
+        if (route == QLatin1String("DELETE /rest/v1/scores") || route == QLatin1String("DELETE /rest/v1/profiles"))
             return remove(request);
+        if (route == QLatin1String("POST /rest/v1/rpc/board"))
+            return board(request);
         return {404, R"({"code":"PGRST125","message":"Invalid path specified in request URL"})"};
     }
 
@@ -304,7 +312,7 @@ private:
         if (!m_database)
             return {201};
         const bool merge = request.header("Prefer").contains("resolution=merge-duplicates");
-        const PostgresServer::Answer answer = m_database->upsertScore(doc.object(), who->id, merge);
+        const PostgresServer::Answer answer = m_database->upsert(table(request), doc.object(), who->id, merge);
         return {answer.status, answer.body};
     }
 
@@ -319,8 +327,35 @@ private:
             return {400, R"({"code":"21000","message":"DELETE requires a WHERE clause"})"};
         if (!m_database)
             return {204};
-        const PostgresServer::Answer answer = m_database->deleteScore(filter.mid(3), who->id);
+        const PostgresServer::Answer answer = m_database->remove(table(request), filter.mid(3), who->id);
         return {answer.status, answer.body};
+    }
+
+    static QString table(const RecordedRequest& request) { return request.path.section(u'/', 3, 3); }
+
+    Answer board(const RecordedRequest& request)
+    {
+        if (!m_database)
+            return {404, R"({"code":"PGRST202","message":"Could not find the function public.board"})"};
+        const PostgresServer::Answer answer = m_database->board(request.json());
+        return {answer.status, answer.body};
+    }
+
+    // The files of the folder being served, by name; nothing outside it.
+    Answer page(const QString& name) const
+    {
+        std::lock_guard lock(m_state->mutex);
+        const QString folder = m_state->webFolder;
+        if (folder.isEmpty() || name.contains(QLatin1String("..")) || name.contains(u'/'))
+            return {404};
+        QFile file(folder + u'/' + name);
+        if (!file.open(QIODevice::ReadOnly))
+            return {404};
+        Answer answer{200, file.readAll()};
+        answer.contentType = name.endsWith(QLatin1String(".html")) ? "text/html; charset=utf-8"
+                             : name.endsWith(QLatin1String(".js")) ? "text/javascript; charset=utf-8"
+                                                                   : "text/plain; charset=utf-8";
+        return answer;
     }
 
     static void respond(QTcpSocket* socket, const Answer& answer)
@@ -328,7 +363,7 @@ private:
         QByteArray out = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\nConnection: close\r\n";
         out += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
         if (!answer.body.isEmpty())
-            out += "Content-Type: application/json\r\n";
+            out += "Content-Type: " + answer.contentType + "\r\n";
         if (!answer.location.isEmpty())
             out += "Location: " + answer.location + "\r\n";
         socket->write(out + "\r\n" + answer.body);
@@ -403,6 +438,12 @@ void TestBackend::releaseHeld()
 {
     QMetaObject::invokeMethod(
         m_server, [this] { m_server->releaseHeld(); }, Qt::BlockingQueuedConnection);
+}
+
+void TestBackend::serveFolder(const QString& folder)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->webFolder = folder;
 }
 
 void TestBackend::setClock(std::function<double()> now)

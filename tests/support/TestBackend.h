@@ -56,6 +56,8 @@ struct BackendUser
 {
     QString id;
     std::optional<QString> email;
+    /// The identity provider's details ("user_name", "full_name", "avatar_url").
+    QJsonObject metadata = {};
 };
 
 /// A session the backend handed out and accepts.
@@ -72,9 +74,10 @@ struct IssuedSession
 
 /// A Supabase-compatible backend for tests, on 127.0.0.1 at a free port, serving from a thread of its own: the
 /// authorize redirect with its PKCE challenge, the user, token (refresh and code exchange) and logout endpoints of
-/// the authentication API, and the PostgREST upsert and delete of "/rest/v1/scores". Every request is recorded; any
-/// answer can be scripted. Given a PostgreSQL server holding the scores table, each write runs there as PostgREST
-/// runs it; without one, writes with a known token succeed.
+/// the authentication API, the PostgREST upsert and delete of "/rest/v1/scores" and "/rest/v1/profiles", and the
+/// call "/rest/v1/rpc/board". Every request is recorded; any answer can be scripted. Given a PostgreSQL server holding
+/// the leaderboard, each write and call runs there as PostgREST runs it; without one, writes with a known token
+/// succeed and the board is not found.
 class TestBackend
 {
 public:
@@ -97,6 +100,8 @@ public:
     void script(const QString& route, const ScriptedAnswer& answer);
     /// Sends the answers kept back by hold().
     void releaseHeld();
+    /// Serves the files directly in folder as "/web/NAME", as a static host would.
+    void serveFolder(const QString& folder);
     /// The clock by which the token answers' "expires_at" is written (seconds since 1970); the system's by default.
     void setClock(std::function<double()> now);
 
