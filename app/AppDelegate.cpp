@@ -58,6 +58,7 @@ AppEnvironment AppEnvironment::standard(bool debugLogging)
     env.account = AccountWiring::settingsAccount(auth);
     auto throttle = std::make_shared<SyncThrottle>();
     env.sync = [&auth, throttle](const Stats& stats) { StatsSync::maybeSync(auth, throttle, stats); };
+    env.leaderboard = LeaderboardSource::standard();
     return env;
 }
 
@@ -167,6 +168,13 @@ void AppDelegate::openSettings()
     window->activateWindow();
 }
 
+void AppDelegate::openLeaderboard()
+{
+    if (!m_leaderboard)
+        m_leaderboard = std::make_unique<LeaderboardController>(m_env.leaderboard);
+    m_leaderboard->open();
+}
+
 void AppDelegate::handleArguments(const QStringList& args)
 {
     for (const QString& argument : args) {
@@ -241,6 +249,8 @@ void AppDelegate::buildMenu()
     menu->addAction(m_protect);
     m_hideNotch->setChecked(Prefs::flag(PrefKey::NotchHidden));
     menu->addAction(m_hideNotch);
+    if (m_env.leaderboard.fetch)
+        menu->addAction(QStringLiteral("Leaderboard\u2026"), this, &AppDelegate::openLeaderboard);
     menu->addAction(QStringLiteral("Settings\u2026"), QKeySequence(QStringLiteral("Ctrl+,")), this,
                     &AppDelegate::openSettings);
     menu->addSeparator();

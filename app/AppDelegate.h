@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DirWatcher.h"
+#include "app/LeaderboardController.h"
 #include "app/RefreshPipeline.h"
 #include "core/Stats.h"
 #include "prefs/Prefs.h"
@@ -46,6 +47,8 @@ struct AppEnvironment
     /// Hands every new record to the leaderboard sync, which decides by itself whether to send; nothing is sent
     /// while it is empty.
     std::function<void(const Stats&)> sync;
+    /// Where the leaderboard window reads the board; "Leaderboard…" is left out of the menu while it has no fetch.
+    LeaderboardSource leaderboard;
 
     /// The real one: default log locations, the data directory, the user's desktop, the process's account and a
     /// sync throttle of its own.
@@ -73,6 +76,8 @@ public:
 
     /// Shows the settings window, its controls and account section refreshed first.
     void openSettings();
+    /// Shows the leaderboard window, created on first use.
+    void openLeaderboard();
     /// Passes each "korvel://auth" callback URL among args to the handler; every other argument is ignored. A
     /// sign-in that fails shows why in the settings window, opened for it.
     void handleArguments(const QStringList& args);
@@ -106,6 +111,7 @@ private:
     AppEnvironment m_env;
     std::unique_ptr<NotchController> m_notch;
     std::unique_ptr<SettingsWindowController> m_settings;
+    std::unique_ptr<LeaderboardController> m_leaderboard;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::optional<Stats> m_stats;

@@ -36,6 +36,7 @@ constexpr FlagRow kFlags[] = {
     {"--models",       Command::Models,      nullptr},
     {"--sessions",     Command::Sessions,    nullptr},
     {"--statusline",   Command::StatusLine,  nullptr},
+    {"--leaderboard",  Command::Leaderboard, nullptr},
 };
 // clang-format on
 
@@ -83,6 +84,7 @@ bool needsDesktop(Command command)
     case Command::NotchView:
     case Command::NotchCorner:
     case Command::SyncDryRun:
+    case Command::Leaderboard:
     case Command::Application:
         return true;
     default:

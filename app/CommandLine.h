@@ -23,6 +23,7 @@ enum class Command {
     Models,
     Sessions,
     StatusLine,
+    Leaderboard,
     Application,
 };
 

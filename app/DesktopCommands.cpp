@@ -1,6 +1,7 @@
 #include "app/DesktopCommands.h"
 
 #include "app/DebugRenders.h"
+#include "app/LeaderboardReport.h"
 #include "app/SyncDryRun.h"
 
 namespace DesktopCommands {
@@ -19,6 +20,8 @@ int run(const Invocation& invocation, std::ostream& out, std::ostream& err)
     case Command::SyncDryRun:
         SyncDryRun::print(out, err);
         return 0;
+    case Command::Leaderboard:
+        return LeaderboardReport::run(invocation, out, err);
     default:
         return 0;
     }

@@ -29,6 +29,8 @@ void printHelp(std::ostream& out)
            "  --models                   a row per model, most cost first\n"
            "  --sessions [--limit N]     a row per session (log file), newest first; N rows (default 20, 0: all)\n"
            "  --statusline               one short line for a panel: today's lines and cost, the streak\n"
+           "  --leaderboard [--json]     the leaderboard's top ten by score, lines this week and lines today, with\n"
+           "                             your own places when signed in; exits 1 when it cannot be read\n"
            "\n"
            "Options of the reports and the status line:\n"
            "  --since YYYY-MM-DD         only from this local day on\n"

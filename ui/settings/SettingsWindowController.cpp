@@ -5,6 +5,7 @@
 #include "ui/look/Font.h"
 #include "ui/look/Theme.h"
 #include "ui/notch/Sprites.h"
+#include "ui/settings/DarkLook.h"
 #include "ui/settings/SettingsForm.h"
 
 #include <QApplication>
@@ -59,49 +60,6 @@ constexpr int kBottomMargin = 8;
 
 const QString kPrivateModeRefusal = QStringLiteral("Private mode is on -- nothing leaves this computer");
 const QString kThisRunOnly = QStringLiteral("Signed in for this session only (the keyring could not store it)");
-
-QPalette darkPalette()
-{
-    QPalette p;
-    const QColor panel(28, 30, 30);
-    p.setColor(QPalette::Window, Theme::bg());
-    p.setColor(QPalette::WindowText, Theme::fg());
-    p.setColor(QPalette::Base, QColor(18, 20, 20));
-    p.setColor(QPalette::AlternateBase, panel);
-    p.setColor(QPalette::Text, Theme::fg());
-    p.setColor(QPalette::Button, panel);
-    p.setColor(QPalette::ButtonText, Theme::fg());
-    p.setColor(QPalette::BrightText, Qt::white);
-    p.setColor(QPalette::Light, QColor(64, 67, 66));
-    p.setColor(QPalette::Midlight, QColor(46, 49, 48));
-    p.setColor(QPalette::Mid, QColor(36, 38, 38));
-    p.setColor(QPalette::Dark, QColor(12, 13, 13));
-    p.setColor(QPalette::Shadow, Qt::black);
-    p.setColor(QPalette::Highlight, Theme::blue());
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, panel);
-    p.setColor(QPalette::ToolTipText, Theme::fg());
-    p.setColor(QPalette::PlaceholderText, Theme::muted());
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(QPalette::Disabled, role, Theme::muted());
-    return p;
-}
-
-// Labels show text from servers and paths: never as markup.
-QLabel* makeLabel()
-{
-    auto* label = new QLabel;
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-void style(QLabel* label, double pixelSize, const QColor& colour)
-{
-    label->setFont(Font::pixel(pixelSize));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
 
 QStringList spriteNames()
 {
@@ -205,7 +163,7 @@ void SettingsWindowController::buildWindow()
 {
     m_window->setWindowTitle(QStringLiteral("Korvel Settings"));
     m_window->setWindowIcon(QIcon(QStringLiteral(":/images/korvel-logo.png")));
-    m_window->setPalette(darkPalette());
+    m_window->setPalette(DarkLook::palette());
     m_window->setAutoFillBackground(true);
     m_window->resize(SettingsForm::width, kCreatedHeight);
     m_content = new QWidget;
@@ -287,7 +245,7 @@ SettingsWindowController::Control SettingsWindowController::addStepper(SettingsF
     Control control{&row};
     control.minus = makeStepButton(QStringLiteral("\u2212"), id + QStringLiteral("Minus"));
     control.plus = makeStepButton(QStringLiteral("+"), id + QStringLiteral("Plus"));
-    control.value = makeLabel();
+    control.value = DarkLook::label();
     for (auto [button, direction] : {std::pair{control.minus, -1}, {control.plus, 1}})
         connect(button, &QPushButton::clicked, this, [this, key, direction] {
             Prefs::step(key, direction);
@@ -317,25 +275,25 @@ void SettingsWindowController::buildAccountSection(SettingsForm& form)
 {
     using C = SettingsWindowController;
     AccountControls& a = m_accountControls;
-    a = {makeLabel(),
+    a = {DarkLook::label(),
          new QPushButton(QStringLiteral("Sign in with GitHub")),
          new QPushButton(QStringLiteral("Continue with Google")),
          new QPushButton(QStringLiteral("Sign out")),
          new QPushButton(QStringLiteral("Cancel sign-in")),
          new QPushButton(QStringLiteral("Sync now")),
-         makeLabel(),
-         makeLabel()};
+         DarkLook::label(),
+         DarkLook::label()};
     m_oauthRowViews = {a.github, a.google};
     form.header(QStringLiteral("Account"));
-    style(a.status, 12, Theme::fg());
+    DarkLook::style(a.status, 12, Theme::fg());
     form.full(a.status, kStatusHeight, kStatusAdvance);
     for (QPushButton* button : {a.github, a.google, a.signOut, a.syncNow})
         form.full(button, kButtonHeight, kButtonAdvance);
     a.cancel->setParent(m_content);
     a.cancel->setGeometry(a.signOut->geometry());
-    style(a.lastSync, 11, Theme::muted());
+    DarkLook::style(a.lastSync, 11, Theme::muted());
     form.full(a.lastSync, kNoteHeight, kNoteAdvance);
-    style(a.error, 11, Theme::amber());
+    DarkLook::style(a.error, 11, Theme::amber());
     a.error->setWordWrap(true);
     form.full(a.error, kNoteHeight, kNoteAdvance);
     connect(a.github, &QPushButton::clicked, this, [this] {
