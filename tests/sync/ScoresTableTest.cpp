@@ -1,7 +1,8 @@
-// The leaderboard table of backend/scores.sql on a real PostgreSQL shaped like a Supabase project: its access
-// rules and plausibility checks directly in SQL, and Korvel's own upsert through the local backend acting as
-// PostgREST.
+// The leaderboard of backend/ on a real PostgreSQL shaped like a Supabase project: the access rules and
+// plausibility checks of its tables directly in SQL, Korvel's own writes through the local backend acting as
+// PostgREST, and the board that readers get back.
 
+#include "sync/LeaderboardFetch.h"
 #include "tests/support/PostgresServer.h"
 #include "tests/sync/AccountFixture.h"
 
@@ -49,7 +50,7 @@ protected:
         if (!database->running())
             GTEST_SKIP() << "no PostgreSQL: " << database->problem();
         ASSERT_EQ(setUpError, "");
-        ASSERT_TRUE(database->sql("delete from public.scores").ok());
+        ASSERT_TRUE(database->sql("delete from public.scores; delete from public.profiles").ok());
         // The table refuses rows from the future, so this clock is the real one.
         clock = static_cast<double>(QDateTime::currentSecsSinceEpoch());
     }
@@ -147,4 +148,104 @@ TEST_F(ScoresTableTest, KorvelsUpsertPassesTheTableRules)
               AuthError::server(403, QStringLiteral("new row violates row-level security policy for table "
                                                     "\"scores\"")));
     EXPECT_EQ(value("select count(*) from public.scores"), "1");
+}
+
+namespace {
+
+// Board users 1 to 12: the id, and a row synced now or daysAgo days ago with lines today and this week at ten and
+// twenty times the score.
+QString boardUser(int n)
+{
+    return QStringLiteral("00000000-0000-4000-8000-%1").arg(n, 12, 10, QLatin1Char('0'));
+}
+
+std::string boardRow(int n, int score, int daysAgo = 0)
+{
+    const std::string id = boardUser(n).toStdString();
+    return "insert into auth.users (id) values ('" + id + "') on conflict do nothing; " +
+           "insert into public.profiles values ('" + id + "', " + (n == 2 ? "'<b>Bold</b>'" : "'user " + std::to_string(n) + "'") +
+           ", null); insert into public.scores values ('" + id + "', " + std::to_string(score) + ", 1, null, " +
+           std::to_string(score * 10) + ", " + std::to_string(score * 20) + ", 100000, 0, 0, 0, 0, 0, 0, now() - " +
+           std::to_string(daysAgo) + " * interval '1 day')";
+}
+
+} // namespace
+
+TEST_F(ScoresTableTest, TheBoardRanksTiesTogetherCountsOnlyItsPeriodAndGivesTheOwnPlace)
+{
+    const int scores[] = {90, 80, 80, 70, 60, 50, 40, 30, 20, 10, 5};
+    for (int n = 1; n <= 11; ++n)
+        ASSERT_EQ(database->sql(boardRow(n, scores[n - 1])).error, "");
+    // Synced eight days ago: on the all-time list, on neither this week's nor today's.
+    ASSERT_EQ(database->sql(boardRow(12, 99, 8)).error, "");
+
+    const BackendUser third{boardUser(3), std::nullopt};
+    TestBackend reader(database.get());
+    storedSession(third, 3600, &reader);
+    auto auth = account(reader);
+    const auto board = await<LeaderboardFetch::Result>([&](auto done) { LeaderboardFetch::fetch(*auth, done); });
+    ASSERT_TRUE(std::holds_alternative<Leaderboard>(board)) << std::get<AuthError>(board).description().toStdString();
+    const Leaderboard& b = std::get<Leaderboard>(board);
+
+    QList<int64_t> ranks;
+    for (const BoardEntry& e : b.score.top)
+        ranks << e.rank;
+    EXPECT_EQ(ranks, (QList<int64_t>{1, 2, 3, 3, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(b.score.top[0], (BoardEntry{1, QStringLiteral("user 12"), 99}));
+    EXPECT_EQ(b.score.top[2], (BoardEntry{3, QStringLiteral("<b>Bold</b>"), 80})) << "names come back as text";
+    EXPECT_EQ(b.score.me, (BoardStanding{3, 12, 80}));
+    EXPECT_EQ(b.week.top[0], (BoardEntry{1, QStringLiteral("user 1"), 1800}));
+    EXPECT_EQ(b.week.me, (BoardStanding{2, 11, 1600}));
+    EXPECT_EQ(b.today.top.size(), 10);
+    EXPECT_EQ(b.today.of, 11);
+    EXPECT_EQ(b.today.me, (BoardStanding{2, 11, 800}));
+
+    // The last of eleven below ten others and the stale row: its own place, off the top ten.
+    ASSERT_EQ(database->sql("update public.scores set korvel_score = 5 where user_id = '" +
+                            boardUser(3).toStdString() + "'").error, "");
+    const auto moved = await<LeaderboardFetch::Result>([&](auto done) { LeaderboardFetch::fetch(*auth, done); });
+    EXPECT_EQ(std::get<Leaderboard>(moved).score.me, (BoardStanding{11, 12, 5})) << "equal scores share the place";
+
+    auth->signOut();
+    const auto anonymous = await<LeaderboardFetch::Result>([&](auto done) { LeaderboardFetch::fetch(*auth, done); });
+    const Leaderboard& a = std::get<Leaderboard>(anonymous);
+    EXPECT_FALSE(a.score.me || a.week.me || a.today.me);
+    EXPECT_EQ(a.score.top, std::get<Leaderboard>(moved).score.top);
+
+    Prefs::setFlag(PrefKey::PrivateMode, true);
+    const qsizetype asked = reader.requests().size();
+    const auto refused = await<LeaderboardFetch::Result>([&](auto done) { LeaderboardFetch::fetch(*auth, done); });
+    EXPECT_EQ(std::get<AuthError>(refused).description(), QStringLiteral("Private mode is on \u2014 nothing leaves this computer"));
+    EXPECT_EQ(reader.requests().size(), asked) << "private mode sends nothing";
+}
+
+TEST_F(ScoresTableTest, TheProfileGoesWithTheScoreRowAndOnlyItsOwnerWritesIt)
+{
+    TestBackend live(database.get());
+    BackendUser ada = kAda;
+    ada.metadata = {{"full_name", "Ada Lovelace"}, {"user_name", "ada-l"}, {"avatar_url", "https://img.example/a.png"}};
+    auto auth = account(live);
+    live.setAuthorizeUser(ada);
+    ASSERT_TRUE(auth->beginOAuth(QStringLiteral("github")));
+    ASSERT_EQ(handle(*auth, live.followAuthorize(lastOpened()).value_or(QUrl())), AuthResult());
+    ASSERT_EQ(syncNow(*auth, sampleStats()), AuthResult());
+    EXPECT_EQ(value("select display_name || ' ' || avatar_url from public.profiles"), "ada-l https://img.example/a.png");
+    EXPECT_EQ(value("select display_name from public.leaderboard"), "ada-l");
+
+    ASSERT_EQ(await<AuthResult>([&](auto done) { StatsSync::leave(*auth, done); }), AuthResult());
+    EXPECT_EQ(value("select (select count(*) from public.scores) + (select count(*) from public.profiles)"), "0");
+
+    const std::string grace = "'" + kGrace.id.toStdString() + "'";
+    const std::string adaId = "'" + kAda.id.toStdString() + "'";
+    expectRefused(&kGrace, "insert into public.profiles values (" + adaId + ", 'not ada', null)",
+                  "row-level security");
+    for (const char* refused : {"'http://img.example/g.png'", "'javascript:alert(1)'"})
+        expectRefused(&kGrace, "insert into public.profiles values (" + grace + ", 'grace', " + std::string(refused) + ")",
+                      "profiles_avatar_https");
+    expectRefused(&kGrace, "insert into public.profiles values (" + grace + ", repeat('g', 40), null)",
+                  "profiles_name_length");
+    expectRefused(&kGrace, "insert into public.profiles values (" + grace + ", e'gr\\nace', null)",
+                  "profiles_name_printable");
+    EXPECT_EQ(error(&kGrace, "insert into public.profiles values (" + grace + ", 'grace', null)"), "");
+    expectRefused(nullptr, "delete from public.profiles", "permission denied");
 }
