@@ -14,9 +14,10 @@ packages=(g++ cmake ninja-build pkg-config tzdata libsimdjson-dev libgtest-dev l
     libsecret-1-0 libsqlite3-dev libzstd-dev)
 # Only for the tests: an X server with a compositor, pointer control and screenshots for the overlay test; a
 # session bus with gnome-keyring for the keyring test; PostgreSQL for the leaderboard table and the test backend;
-# the validators of the installed desktop entry and AppStream metadata; clang with libFuzzer for the fuzz targets.
+# the validators of the installed desktop entry and AppStream metadata; clang with libFuzzer for the fuzz targets;
+# chromium for the leaderboard's web page.
 test_packages=(xvfb xauth x11-xserver-utils xdotool xcompmgr imagemagick trayer dbus gnome-keyring postgresql
-    desktop-file-utils appstream clang-14 libclang-rt-14-dev)
+    desktop-file-utils appstream clang-14 libclang-rt-14-dev chromium)
 font_package=@proj-airi/font-departure-mono@0.10.2
 
 as_root() {

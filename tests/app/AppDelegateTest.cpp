@@ -159,6 +159,24 @@ TEST_F(AppDelegateTest, ACardThatCannotBeSavedIsSaidNotRevealed)
     EXPECT_EQ(app.headerTitle(), QStringLiteral("Couldn't save the card to ") + QString::fromStdString(desktopFolder));
 }
 
+TEST_F(AppDelegateTest, TheMenuOpensTheLeaderboard)
+{
+    AppEnvironment env = environment();
+    int fetches = 0;
+    env.leaderboard = {[&](auto) { ++fetches; }, [] { return false; }, [] { return false; }, [] { return 0.0; }};
+    AppDelegate app(std::move(env));
+    app.launch();
+    const QList<QAction*> actions = app.menu()->actions();
+    const auto item = std::find_if(actions.begin(), actions.end(),
+                                   [](QAction* a) { return a->text() == QStringLiteral("Leaderboard\u2026"); });
+    ASSERT_NE(item, actions.end());
+    (*item)->trigger();
+    EXPECT_EQ(fetches, 1);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    EXPECT_TRUE(std::any_of(windows.begin(), windows.end(),
+                            [](QWidget* w) { return qobject_cast<LeaderboardWindow*>(w) && w->isVisible(); }));
+}
+
 TEST_F(AppDelegateTest, BothWaysToTheSettingsReadThemAfresh)
 {
     AppEnvironment env = environment();
