@@ -39,8 +39,8 @@ void LeaderboardController::open()
     m_window.activateWindow();
     const bool due = !m_lastLoad || m_source.now() - *m_lastLoad >= kReloadInterval;
     // Turning private mode on or off takes effect at once, whatever the minute says.
-    const bool privacyChanged = m_source.privateMode() != (m_window.content().state ==
-                                                            LeaderboardContent::State::PrivateMode);
+    const bool privacyChanged =
+        m_source.privateMode() != (m_window.content().state == LeaderboardContent::State::PrivateMode);
     if (due || privacyChanged)
         load();
 }

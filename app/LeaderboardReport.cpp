@@ -65,8 +65,8 @@ void printText(const Leaderboard& board, bool signedIn, std::ostream& out)
         first = false;
         TextTable table({{"Rank"}, {"Name", TextTable::Align::Left}, {row.title}});
         for (const BoardEntry& entry : list.top)
-            table.add({"#" + TableFormat::count(entry.rank), entry.name.toStdString(),
-                       TableFormat::count(entry.value)});
+            table.add(
+                {"#" + TableFormat::count(entry.rank), entry.name.toStdString(), TableFormat::count(entry.value)});
         table.print(out, colour);
         out << ownLine(list, signedIn) << '\n';
     }

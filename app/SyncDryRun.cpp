@@ -6,7 +6,6 @@
 #include "sync/AuthManager.h"
 #include "sync/StatsSync.h"
 
-
 namespace SyncDryRun {
 
 void print(std::ostream& out, std::ostream& err)

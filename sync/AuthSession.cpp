@@ -38,7 +38,8 @@ std::optional<AuthSession> AuthSession::fromJson(const QByteArray& json)
     s.refreshToken = refresh.toString();
     s.expiresAt = expires.toDouble();
     s.userId = user.toString();
-    for (auto [key, field] : {std::pair{"email", &s.email}, {"displayName", &s.displayName}, {"avatarUrl", &s.avatarUrl}}) {
+    for (auto [key, field] :
+         {std::pair{"email", &s.email}, {"displayName", &s.displayName}, {"avatarUrl", &s.avatarUrl}}) {
         const QJsonValue value = o.value(QLatin1String(key));
         if (!value.isUndefined() && !value.isNull() && !value.isString())
             return std::nullopt;

@@ -32,7 +32,8 @@ std::optional<QString> displayName(const QJsonObject& user)
 
 std::optional<QString> avatarUrl(const QJsonObject& user)
 {
-    const QString text = user.value(QStringLiteral("user_metadata")).toObject().value(QStringLiteral("avatar_url")).toString();
+    const QString text =
+        user.value(QStringLiteral("user_metadata")).toObject().value(QStringLiteral("avatar_url")).toString();
     const QUrl url(text, QUrl::StrictMode);
     if (text.size() > 2048 || !url.isValid() || url.scheme() != QLatin1String("https") || url.host().isEmpty() ||
         text.contains(u' '))

@@ -13,8 +13,8 @@ class AuthManager;
 class SyncThrottle;
 
 /// Publishes the user's score row to the leaderboard table "scores" with a PostgREST upsert, followed by their name
-/// in "profiles", and removes both when the user leaves the board. Its memory is three preferences (last sync date, time and signature, see SyncMemory); the
-/// account is the one it is handed.
+/// in "profiles", and removes both when the user leaves the board. Its memory is three preferences (last sync date,
+/// time and signature, see SyncMemory); the account is the one it is handed.
 namespace StatsSync {
 
 /// The least number of seconds between two automatic syncs.
@@ -35,8 +35,8 @@ void syncNow(AuthManager& auth, const Stats& stats, std::function<void(const Aut
 /// The row: the 14 members, "last_synced" the given time in UTC, whole seconds.
 QJsonObject payload(const Stats& stats, const QString& userId, double now);
 
-/// Removes the user's profile and row from the board and, once both are gone, the memory of the last sync. Refused without a
-/// request while private mode is on.
+/// Removes the user's profile and row from the board and, once both are gone, the memory of the last sync. Refused
+/// without a request while private mode is on.
 void leave(AuthManager& auth, std::function<void(const AuthResult&)> completion);
 
 /// The change detector: every member of the row but "last_synced", as one text.

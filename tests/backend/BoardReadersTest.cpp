@@ -34,7 +34,8 @@ protected:
         setUpError = database->createScoresTable(KORVEL_SOURCE_DIR, {});
         if (!setUpError.empty())
             return;
-        setUpError = database->sql(R"(
+        setUpError = database
+                         ->sql(R"(
             insert into auth.users (id)
                 select ('00000000-0000-4000-8000-' || lpad(n::text, 12, '0'))::uuid from generate_series(1, 12) n;
             insert into public.profiles
@@ -96,13 +97,13 @@ TEST_F(BoardReadersTest, ThePageShowsTheTopTenOfEachListAsText)
     backend->serveFolder(QString::fromStdString(site.path()));
 
     // The flags keep a headless chromium off the network it would otherwise try at every start.
-    const ProgramResult page = runProgram(
-        kChromium,
-        {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         "--user-data-dir=" + home.path() + "/chromium", "--virtual-time-budget=20000", "--dump-dom",
-         backend->baseUrl().toStdString() + "/web/index.html"},
-        {"HOME=" + home.path(), "PATH=/usr/bin:/bin"});
+    const ProgramResult page =
+        runProgram(kChromium,
+                   {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                    "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                    "--user-data-dir=" + home.path() + "/chromium", "--virtual-time-budget=20000", "--dump-dom",
+                    backend->baseUrl().toStdString() + "/web/index.html"},
+                   {"HOME=" + home.path(), "PATH=/usr/bin:/bin"});
     ASSERT_EQ(page.status, 0) << page.err;
     const QString dom = QString::fromStdString(page.out);
     ASSERT_TRUE(dom.contains(QStringLiteral("data-loaded=\"true\""))) << page.out;

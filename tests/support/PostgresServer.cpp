@@ -149,8 +149,7 @@ PostgresServer::Answer PostgresServer::remove(const QString& table, const QStrin
 
 PostgresServer::Answer PostgresServer::board(const QJsonObject& arguments) const
 {
-    return asRole("anon", {}, "select public.board(($1::json ->> 'me')::uuid)",
-                  QJsonDocument(arguments).toJson(), 200);
+    return asRole("anon", {}, "select public.board(($1::json ->> 'me')::uuid)", QJsonDocument(arguments).toJson(), 200);
 }
 
 PostgresServer::Answer PostgresServer::asRole(const char* role, const QString& subject, const QByteArray& statement,

@@ -1,4 +1,5 @@
 #include "sync/Leaderboard.h"
+
 #include "sync/PublicProfile.h"
 
 #include <QJsonArray>
@@ -18,8 +19,8 @@ QByteArray boardWith(const QJsonValue& scoreList)
 
 TEST(LeaderboardTest, AHostileAnswerGivesAtMostTenPlainEntriesOrNoBoard)
 {
-    for (const QByteArray& broken : {QByteArray("<html>502</html>"), QByteArray("[1,2]"), QByteArray("{\"score\":{}}"),
-                                     boardWith(QJsonValue(7))})
+    for (const QByteArray& broken :
+         {QByteArray("<html>502</html>"), QByteArray("[1,2]"), QByteArray("{\"score\":{}}"), boardWith(QJsonValue(7))})
         EXPECT_FALSE(Leaderboard::fromJson(broken)) << broken.constData();
 
     QJsonArray many;

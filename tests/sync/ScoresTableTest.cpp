@@ -163,7 +163,8 @@ std::string boardRow(int n, int score, int daysAgo = 0)
 {
     const std::string id = boardUser(n).toStdString();
     return "insert into auth.users (id) values ('" + id + "') on conflict do nothing; " +
-           "insert into public.profiles values ('" + id + "', " + (n == 2 ? "'<b>Bold</b>'" : "'user " + std::to_string(n) + "'") +
+           "insert into public.profiles values ('" + id + "', " +
+           (n == 2 ? "'<b>Bold</b>'" : "'user " + std::to_string(n) + "'") +
            ", null); insert into public.scores values ('" + id + "', " + std::to_string(score) + ", 1, null, " +
            std::to_string(score * 10) + ", " + std::to_string(score * 20) + ", 100000, 0, 0, 0, 0, 0, 0, now() - " +
            std::to_string(daysAgo) + " * interval '1 day')";
@@ -201,8 +202,10 @@ TEST_F(ScoresTableTest, TheBoardRanksTiesTogetherCountsOnlyItsPeriodAndGivesTheO
     EXPECT_EQ(b.today.me, (BoardStanding{2, 11, 800}));
 
     // The last of eleven below ten others and the stale row: its own place, off the top ten.
-    ASSERT_EQ(database->sql("update public.scores set korvel_score = 5 where user_id = '" +
-                            boardUser(3).toStdString() + "'").error, "");
+    ASSERT_EQ(
+        database->sql("update public.scores set korvel_score = 5 where user_id = '" + boardUser(3).toStdString() + "'")
+            .error,
+        "");
     const auto moved = await<LeaderboardFetch::Result>([&](auto done) { LeaderboardFetch::fetch(*auth, done); });
     EXPECT_EQ(std::get<Leaderboard>(moved).score.me, (BoardStanding{11, 12, 5})) << "equal scores share the place";
 
@@ -215,7 +218,8 @@ TEST_F(ScoresTableTest, TheBoardRanksTiesTogetherCountsOnlyItsPeriodAndGivesTheO
     Prefs::setFlag(PrefKey::PrivateMode, true);
     const qsizetype asked = reader.requests().size();
     const auto refused = await<LeaderboardFetch::Result>([&](auto done) { LeaderboardFetch::fetch(*auth, done); });
-    EXPECT_EQ(std::get<AuthError>(refused).description(), QStringLiteral("Private mode is on \u2014 nothing leaves this computer"));
+    EXPECT_EQ(std::get<AuthError>(refused).description(),
+              QStringLiteral("Private mode is on \u2014 nothing leaves this computer"));
     EXPECT_EQ(reader.requests().size(), asked) << "private mode sends nothing";
 }
 
@@ -229,7 +233,8 @@ TEST_F(ScoresTableTest, TheProfileGoesWithTheScoreRowAndOnlyItsOwnerWritesIt)
     ASSERT_TRUE(auth->beginOAuth(QStringLiteral("github")));
     ASSERT_EQ(handle(*auth, live.followAuthorize(lastOpened()).value_or(QUrl())), AuthResult());
     ASSERT_EQ(syncNow(*auth, sampleStats()), AuthResult());
-    EXPECT_EQ(value("select display_name || ' ' || avatar_url from public.profiles"), "ada-l https://img.example/a.png");
+    EXPECT_EQ(value("select display_name || ' ' || avatar_url from public.profiles"),
+              "ada-l https://img.example/a.png");
     EXPECT_EQ(value("select display_name from public.leaderboard"), "ada-l");
 
     ASSERT_EQ(await<AuthResult>([&](auto done) { StatsSync::leave(*auth, done); }), AuthResult());
@@ -237,10 +242,10 @@ TEST_F(ScoresTableTest, TheProfileGoesWithTheScoreRowAndOnlyItsOwnerWritesIt)
 
     const std::string grace = "'" + kGrace.id.toStdString() + "'";
     const std::string adaId = "'" + kAda.id.toStdString() + "'";
-    expectRefused(&kGrace, "insert into public.profiles values (" + adaId + ", 'not ada', null)",
-                  "row-level security");
+    expectRefused(&kGrace, "insert into public.profiles values (" + adaId + ", 'not ada', null)", "row-level security");
     for (const char* refused : {"'http://img.example/g.png'", "'javascript:alert(1)'"})
-        expectRefused(&kGrace, "insert into public.profiles values (" + grace + ", 'grace', " + std::string(refused) + ")",
+        expectRefused(&kGrace,
+                      "insert into public.profiles values (" + grace + ", 'grace', " + std::string(refused) + ")",
                       "profiles_avatar_https");
     expectRefused(&kGrace, "insert into public.profiles values (" + grace + ", repeat('g', 40), null)",
                   "profiles_name_length");
