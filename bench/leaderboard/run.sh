@@ -23,7 +23,7 @@ as_server "$bin/initdb" -D "$work/data" -U postgres -A trust -E UTF8 --locale=C 
 as_server "$bin/pg_ctl" -D "$work/data" -l "$work/server.log" -w \
     -o "-k $work -c listen_addresses= -c shared_buffers=512MB -c max_connections=40" start >/dev/null
 psql=(psql -h "$work" -U postgres -d postgres -v ON_ERROR_STOP=1 -q -X)
-pgbench=("$bin/pgbench" -h "$work" -U postgres -d postgres -n -D "users=$users")
+pgbench=("$bin/pgbench" -h "$work" -U postgres -n -D "users=$users")
 
 for file in tests/sync/supabase-shape.sql backend/scores.sql backend/profiles.sql backend/leaderboard.sql; do
     "${psql[@]}" -f "$root/$file" >/dev/null 2>&1
@@ -42,7 +42,7 @@ percentiles() {
 
 timed() {
     local name=$1 clients=$2 seconds=$3
-    (cd "$work" && "${pgbench[@]}" -c "$clients" -j 2 -T "$seconds" -l --log-prefix=log -f "$here/$name.pgbench") \
+    (cd "$work" && "${pgbench[@]}" -c "$clients" -j 2 -T "$seconds" -l --log-prefix=log -f "$here/$name.pgbench" postgres) \
         | grep -E "^tps" | sed "s/^/  /"
     printf '  %s: ' "$name"
     percentiles
@@ -77,7 +77,7 @@ for part in scores_by_score scores_by_week scores_by_today scores_board_counts; 
             -c "drop index public.$part"
     fi
     printf '  without %s: ' "$part"
-    (cd "$work" && "${pgbench[@]}" -c 8 -j 2 -T 10 -f "$here/upsert.pgbench") | grep -E "^tps" | awk '{print $3 " upserts/s"}'
+    (cd "$work" && "${pgbench[@]}" -c 8 -j 2 -T 10 -f "$here/upsert.pgbench" postgres) | grep -E "^tps" | awk '{print $3 " upserts/s"}'
     if [ "$part" = scores_board_counts ]; then
         "${psql[@]}" -c "alter table public.scores enable trigger scores_board_counts" -c "select public.board_counts_rebuild()" >/dev/null
     else
