@@ -92,7 +92,8 @@ begin
 end
 $$;
 
-revoke all on function public.board_counts_follow() from public;
+-- Supabase lets the API roles run every function in public; nobody calls this one but the trigger.
+revoke all on function public.board_counts_follow() from public, anon, authenticated;
 
 drop trigger if exists scores_board_counts on public.scores;
 create trigger scores_board_counts
@@ -116,7 +117,7 @@ create or replace function public.board_counts_rebuild() returns void
     group by board, period, bucket;
 $$;
 
-revoke all on function public.board_counts_rebuild() from public;
+revoke all on function public.board_counts_rebuild() from public, anon, authenticated;
 select public.board_counts_rebuild();
 
 -- The top ten of each list in index order (ties broken by user id, so that the order is stable), and the rows

@@ -253,4 +253,8 @@ TEST_F(ScoresTableTest, TheProfileGoesWithTheScoreRowAndOnlyItsOwnerWritesIt)
                   "profiles_name_printable");
     EXPECT_EQ(error(&kGrace, "insert into public.profiles values (" + grace + ", 'grace', null)"), "");
     expectRefused(nullptr, "delete from public.profiles", "permission denied");
+    for (const BackendUser* who : {static_cast<const BackendUser*>(nullptr), &kGrace}) {
+        expectRefused(who, "delete from public.board_counts", "permission denied");
+        expectRefused(who, "select public.board_counts_rebuild()", "permission denied");
+    }
 }

@@ -16,5 +16,6 @@ create function auth.uid() returns uuid language sql stable as $$
 $$;
 
 grant usage on schema public to anon, authenticated;
--- Supabase's default privileges, which backend/scores.sql narrows again.
+-- Supabase's default privileges, which backend/ narrows again.
 alter default privileges in schema public grant all on tables to anon, authenticated;
+alter default privileges in schema public grant all on functions to anon, authenticated;

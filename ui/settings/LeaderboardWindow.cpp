@@ -1,5 +1,6 @@
 #include "ui/settings/LeaderboardWindow.h"
 
+#include "sync/LeaderboardFetch.h"
 #include "ui/look/Theme.h"
 #include "ui/settings/DarkLook.h"
 
@@ -103,7 +104,7 @@ void LeaderboardWindow::setContent(const LeaderboardContent& content)
         m_status->setText(QStringLiteral("Couldn't load the leaderboard: ") + content.failure);
         break;
     case State::PrivateMode:
-        m_status->setText(QStringLiteral("Private mode is on \u2014 nothing leaves this computer"));
+        m_status->setText(LeaderboardFetch::kPrivateModeText);
         break;
     }
     // Private mode shows no board at all, not even one read before it was turned on.
