@@ -1,9 +1,11 @@
 #include "ui/settings/LeaderboardWindow.h"
 
 #include "sync/LeaderboardFetch.h"
+#include "ui/look/Font.h"
 #include "ui/look/Theme.h"
 #include "ui/settings/DarkLook.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,8 +14,12 @@
 
 namespace {
 
-constexpr int kWidth = 760;
-constexpr int kHeight = 430;
+constexpr int kWidth = 900;
+constexpr int kHeight = 370;
+constexpr int kMargin = 24;
+constexpr int kColumnGap = 24;
+constexpr int kCellGap = 8;
+constexpr double kRowFontSize = 12;
 
 QString grouped(int64_t n)
 {
@@ -46,12 +52,12 @@ LeaderboardWindow::LeaderboardWindow()
     DarkLook::style(m_status, 12, Theme::muted());
 
     auto* lists = new QHBoxLayout;
-    lists->setSpacing(24);
+    lists->setSpacing(kColumnGap);
     for (int i = 0; i < 3; ++i)
         lists->addWidget(makeColumn(i), 1);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 20, 24, 20);
+    layout->setContentsMargins(kMargin, 20, kMargin, 20);
     layout->addWidget(title);
     layout->addWidget(m_status);
     layout->addSpacing(8);
@@ -65,17 +71,26 @@ QWidget* LeaderboardWindow::makeColumn(int list)
     auto* column = new QWidget;
     auto* grid = new QGridLayout(column);
     grid->setContentsMargins(0, 0, 0, 0);
-    grid->setHorizontalSpacing(8);
-    grid->setColumnStretch(1, 1);
+    grid->setHorizontalSpacing(kCellGap);
     auto* heading = DarkLook::label();
     heading->setText(QString::fromLatin1(kTitles[list]));
     DarkLook::style(heading, 13, Theme::blue());
     grid->addWidget(heading, 0, 0, 1, 3);
+    // Ranks of a top ten and figures up to tens of millions always fit; a long name is cut with an ellipsis.
+    const QFontMetrics metrics(Font::pixel(kRowFontSize));
+    const int rankWidth = metrics.horizontalAdvance(QStringLiteral("#10"));
+    const int valueWidth = metrics.horizontalAdvance(QStringLiteral("99,999,999"));
+    const int columnWidth = (kWidth - 2 * kMargin - 2 * kColumnGap) / 3;
     Column& c = m_columns[list];
+    c.nameWidth = columnWidth - rankWidth - valueWidth - 2 * kCellGap;
     for (int row = 0; row < Leaderboard::kTopCount; ++row) {
         for (int part = 0; part < 3; ++part) {
             QLabel* label = DarkLook::label();
-            DarkLook::style(label, 12, part == 0 ? Theme::muted() : Theme::fg());
+            DarkLook::style(label, kRowFontSize, part == 0 ? Theme::muted() : Theme::fg());
+            if (part == 1)
+                label->setFixedWidth(c.nameWidth);
+            else
+                label->setFixedWidth(part == 0 ? rankWidth : valueWidth);
             if (part != 1)
                 label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             grid->addWidget(label, row + 1, part);
@@ -122,7 +137,9 @@ void LeaderboardWindow::showList(Column& column, const BoardList* list) const
         const bool filled = list && row < list->top.size();
         const BoardEntry entry = filled ? list->top[row] : BoardEntry{};
         column.rows[row][0]->setText(filled ? QStringLiteral("#") + grouped(entry.rank) : QString());
-        column.rows[row][1]->setText(filled ? entry.name : QString());
+        const QFontMetrics metrics(column.rows[row][1]->font());
+        column.rows[row][1]->setText(filled ? metrics.elidedText(entry.name, Qt::ElideRight, column.nameWidth)
+                                            : QString());
         column.rows[row][2]->setText(filled ? grouped(entry.value) : QString());
     }
     column.own->setText(list ? ownLine(*list, m_content.signedIn) : QString());

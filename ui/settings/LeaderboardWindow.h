@@ -61,6 +61,8 @@ private:
     {
         std::array<std::array<QLabel*, 3>, Leaderboard::kTopCount> rows;
         QLabel* own;
+        /// Names longer than this many pixels are cut.
+        int nameWidth = 0;
     };
 
     QWidget* makeColumn(int list);
