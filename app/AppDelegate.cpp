@@ -18,6 +18,7 @@
 #include "ui/settings/SettingsWindowController.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDateTime>
 #include <QDir>
 #include <cstdio>
@@ -38,6 +39,15 @@ std::optional<QUrl> callbackURL(const QString& argument)
     if (!url.isValid() || url.scheme() != QLatin1String("korvel") || url.host() != QLatin1String("auth"))
         return std::nullopt;
     return url;
+}
+
+// A white mark inside a dark outline, so that it reads on light and dark panels alike.
+QIcon trayIcon()
+{
+    QIcon icon;
+    for (const int size : {18, 24, 36, 48, 72})
+        icon.addFile(QStringLiteral(":/tray/korvel-tray-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 } // namespace
@@ -258,8 +268,14 @@ void AppDelegate::buildTrayIcon()
     // Without a tray host the overlay still works, and its right-click opens the same menu.
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
-    m_tray = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/images/korvel-logo-white.png")));
+    m_tray = std::make_unique<QSystemTrayIcon>(trayIcon());
     m_tray->setToolTip(QStringLiteral("Korvel"));
+    // GNOME's AppIndicator extension opens the menu on a left click by itself; KDE's tray and XEmbed trays send an
+    // activation instead, and would otherwise do nothing.
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger && !m_menu->isVisible())
+            m_menu->popup(QCursor::pos());
+    });
     m_tray->show();
 }
 
