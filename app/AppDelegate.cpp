@@ -58,6 +58,7 @@ AppEnvironment AppEnvironment::standard(bool debugLogging)
     auto worker = std::make_shared<StatsWorker>();
     env.build = [worker] { return worker->build(); };
     env.flush = [worker] { worker->flush(); };
+    env.saveStats = [](const Stats& stats) { StatsCache::save(stats); };
     env.loadCachedStats = [] { return StatsCache::load(); };
     env.watchedFolder = QString::fromStdString(AgentHomes::claudeProjects());
     env.desktopFolder = CardExport::desktopDirectory;
@@ -234,8 +235,12 @@ void AppDelegate::copyCard()
 
 void AppDelegate::quit()
 {
-    // A build in progress finishes first, so no cache is left half-written.
-    m_pipeline.shutdown();
+    // A cold build of a large home takes seconds; quitting does not wait for it. The caches are only ever replaced
+    // whole, so the build may simply stop with the process: the figures shown are saved here instead, and the next
+    // start reads again what that build had not yet saved.
+    m_workerBusyAtQuit = !m_pipeline.shutdown(m_env.quitWaitMs);
+    if (m_workerBusyAtQuit && m_stats && m_env.saveStats)
+        m_env.saveStats(*m_stats);
     QApplication::quit();
 }
 

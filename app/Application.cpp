@@ -90,5 +90,11 @@ int runApplication(int argc, char** argv, const std::function<AppEnvironment(boo
     // Hand-overs wait in the socket's queue until the event loop runs, so none is lost before this point.
     instance.onMessage = [&delegate](const QStringList& args) { delegate.handleArguments(args); };
     delegate.handleArguments(QApplication::arguments());
-    return app.exec();
+    const int status = app.exec();
+    // A build still running would hold the teardown until it ends; nothing of it needs saving (see quit()).
+    if (delegate.workerBusyAtQuit()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
