@@ -196,14 +196,6 @@ TEST_F(AppDelegateTest, TheFlareReLaysOutTheExpandedOverlayAtOnce)
     EXPECT_EQ(notch->panel()->geometry(), notch->frameFor(true));
 }
 
-TEST_F(AppDelegateTest, AnAccentChosenInTheSettingsReachesTheOverlay)
-{
-    AppDelegate app(environment());
-    app.launch();
-    Prefs::setInteger(PrefKey::AccentTheme, static_cast<int>(AccentChoice::Cyan));
-    EXPECT_EQ(overlay(app).look.accent.name, QStringLiteral("Cyan"));
-}
-
 TEST_F(AppDelegateTest, OnlySignInCallbackURLsReachTheHandler)
 {
     AppEnvironment env = environment();

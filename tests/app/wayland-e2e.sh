@@ -34,7 +34,7 @@ XDG_RUNTIME_DIR=$session weston --backend=headless-backend.so --xwayland --socke
 pids+=($!)
 display=
 for _ in $(seq 100); do
-    display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$out/weston.log" 2>/dev/null)
+    display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$out/weston.log" 2>/dev/null) || true
     [ -n "$display" ] && break
     sleep 0.1
 done
