@@ -18,6 +18,7 @@
 #include "ui/settings/SettingsWindowController.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDateTime>
 #include <QDir>
 #include <cstdio>
@@ -40,6 +41,15 @@ std::optional<QUrl> callbackURL(const QString& argument)
     return url;
 }
 
+// A white mark inside a dark outline, so that it reads on light and dark panels alike.
+QIcon trayIcon()
+{
+    QIcon icon;
+    for (const int size : {18, 24, 36, 48, 72})
+        icon.addFile(QStringLiteral(":/tray/korvel-tray-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 } // namespace
 
 AppEnvironment AppEnvironment::standard(bool debugLogging)
@@ -48,6 +58,7 @@ AppEnvironment AppEnvironment::standard(bool debugLogging)
     auto worker = std::make_shared<StatsWorker>();
     env.build = [worker] { return worker->build(); };
     env.flush = [worker] { worker->flush(); };
+    env.saveStats = [](const Stats& stats) { StatsCache::save(stats); };
     env.loadCachedStats = [] { return StatsCache::load(); };
     env.watchedFolder = QString::fromStdString(AgentHomes::claudeProjects());
     env.desktopFolder = CardExport::desktopDirectory;
@@ -232,8 +243,12 @@ void AppDelegate::copyCard()
 
 void AppDelegate::quit()
 {
-    // A build in progress finishes first, so no cache is left half-written.
-    m_pipeline.shutdown();
+    // A cold build of a large home takes seconds; quitting does not wait for it. The caches are only ever replaced
+    // whole, so the build may simply stop with the process: the figures shown are saved here instead, and the next
+    // start reads again what that build had not yet saved.
+    m_workerBusyAtQuit = !m_pipeline.shutdown(m_env.quitWaitMs);
+    if (m_workerBusyAtQuit && m_stats && m_env.saveStats)
+        m_env.saveStats(*m_stats);
     QApplication::quit();
 }
 
@@ -268,8 +283,14 @@ void AppDelegate::buildTrayIcon()
     // Without a tray host the overlay still works, and its right-click opens the same menu.
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
-    m_tray = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/images/korvel-logo-white.png")));
+    m_tray = std::make_unique<QSystemTrayIcon>(trayIcon());
     m_tray->setToolTip(QStringLiteral("Korvel"));
+    // GNOME's AppIndicator extension opens the menu on a left click by itself; KDE's tray and XEmbed trays send an
+    // activation instead, and would otherwise do nothing.
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger && !m_menu->isVisible())
+            m_menu->popup(QCursor::pos());
+    });
     m_tray->show();
 }
 

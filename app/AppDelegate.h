@@ -28,6 +28,10 @@ struct AppEnvironment
     std::function<RefreshResult()> build;
     /// Writes what the builds left unsaved; runs on the worker thread when the application quits.
     std::function<void()> flush;
+    /// Saves the figures shown, on the GUI thread, when quitting cannot wait for the build in progress.
+    std::function<void(const Stats&)> saveStats;
+    /// How long quitting waits for the build in progress and the flush.
+    int quitWaitMs = 300;
     /// The last record saved, for an immediate start.
     std::function<std::optional<Stats>()> loadCachedStats;
     /// The folder whose direct entries are watched (the Claude Code projects folder).
@@ -94,6 +98,8 @@ public:
     SettingsWindowController* settings() const { return m_settings.get(); }
     QString headerTitle() const { return m_header->text(); }
     bool isRefreshing() const { return m_pipeline.isRefreshing(); }
+    /// Quit found the worker still busy: the process may end without waiting for it.
+    bool workerBusyAtQuit() const { return m_workerBusyAtQuit; }
     const RefreshPipeline& pipeline() const { return m_pipeline; }
 
 private:
@@ -120,5 +126,6 @@ private:
     QAction* m_header = nullptr;
     QAction* m_protect = nullptr;
     QAction* m_hideNotch = nullptr;
+    bool m_workerBusyAtQuit = false;
     GuiPoster m_poster{this};
 };

@@ -22,13 +22,25 @@ bool hasEnv(const char* name)
 // Qt aborts when it has neither a platform nor a display; say what is missing instead.
 bool chooseDisplay()
 {
-    if (hasEnv("QT_QPA_PLATFORM"))
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool asksWayland = platform && std::strncmp(platform, "wayland", 7) == 0;
+    if (platform && *platform && !asksWayland)
         return true;
-    // The overlay places its own window, which Wayland does not allow: run through XWayland.
-    if (hasEnv("WAYLAND_DISPLAY") && hasEnv("DISPLAY"))
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-    if (hasEnv("DISPLAY") || hasEnv("WAYLAND_DISPLAY"))
+    const bool wayland = asksWayland || hasEnv("WAYLAND_DISPLAY");
+    if (hasEnv("DISPLAY")) {
+        // The overlay places its own window, which Wayland does not allow: run through XWayland, even where the
+        // session asks every Qt program for Wayland.
+        if (wayland)
+            setenv("QT_QPA_PLATFORM", "xcb", 1);
         return true;
+    }
+    if (wayland) {
+        std::fprintf(stderr, "korvel: this Wayland session has no XWayland (DISPLAY is not set). Korvel places its "
+                             "overlay at the top of the screen itself, which Wayland allows only to X11 programs: "
+                             "enable XWayland (Debian package xwayland) and log in again. The command-line reports "
+                             "work anywhere: try korvel --stats\n");
+        return false;
+    }
     std::fprintf(stderr, "korvel: no display found; the desktop application needs X11 or Wayland (DISPLAY is not "
                          "set). The command-line reports work anywhere: try korvel --stats\n");
     return false;
@@ -90,5 +102,11 @@ int runApplication(int argc, char** argv, const std::function<AppEnvironment(boo
     // Hand-overs wait in the socket's queue until the event loop runs, so none is lost before this point.
     instance.onMessage = [&delegate](const QStringList& args) { delegate.handleArguments(args); };
     delegate.handleArguments(QApplication::arguments());
-    return app.exec();
+    const int status = app.exec();
+    // A build still running would hold the teardown until it ends; nothing of it needs saving (see quit()).
+    if (delegate.workerBusyAtQuit()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

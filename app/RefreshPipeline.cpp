@@ -34,18 +34,20 @@ void RefreshPipeline::startTimer(int intervalMs)
     m_timer.start(intervalMs);
 }
 
-void RefreshPipeline::shutdown()
+bool RefreshPipeline::shutdown(int waitMs)
 {
     m_timer.stop();
-    if (!m_thread.isRunning())
-        return;
-    // The builds already queued finish first, so no cache is left half-written; then what they left unsaved is
-    // written, and nothing runs afterwards.
-    if (m_flush)
-        QMetaObject::invokeMethod(
-            m_worker, [flush = std::move(m_flush)] { flush(); }, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
+    m_stopping = true;
+    if (!m_shutDown && m_thread.isRunning()) {
+        m_shutDown = true;
+        // Behind the build in progress, if any: what the builds left unsaved is written, then the worker ends.
+        QMetaObject::invokeMethod(m_worker, [flush = std::move(m_flush), thread = &m_thread] {
+            if (flush)
+                flush();
+            thread->quit();
+        });
+    }
+    return m_thread.wait(waitMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(waitMs));
 }
 
 void RefreshPipeline::post(bool guarded)
@@ -55,6 +57,8 @@ void RefreshPipeline::post(bool guarded)
     // The pipeline outlives every build (shutdown waits for the worker), and a result queued to it is dropped if
     // it is gone by then, since it is the context of that call.
     QMetaObject::invokeMethod(m_worker, [this, guarded] {
+        if (m_stopping)
+            return;
         RefreshResult result = m_build();
         QMetaObject::invokeMethod(this, [this, result = std::move(result), guarded] { finished(result, guarded); });
     });

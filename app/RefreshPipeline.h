@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 
 /// One build's outcome, handed to the GUI thread.
@@ -35,8 +36,11 @@ public:
     void refresh();
     /// Starts the periodic unguarded refresh.
     void startTimer(int intervalMs);
-    /// Stops the timer, waits for a build in progress to finish and runs the flush; nothing runs afterwards.
-    void shutdown();
+    /// Stops the timer and drops the builds not yet started; the flush runs after the build in progress, and
+    /// nothing runs afterwards. Waits for all that at most waitMs (without end when negative) and returns whether
+    /// it is done; if not, the worker is still busy and may be left to the end of the process, since every cache
+    /// write is atomic.
+    bool shutdown(int waitMs = -1);
 
     bool isRefreshing() const { return m_isRefreshing; }
     bool timerActive() const { return m_timer.isActive(); }
@@ -53,4 +57,7 @@ private:
     QTimer m_timer;
     bool m_isRefreshing = false;
     bool m_timerBuildQueued = false;
+    bool m_shutDown = false;
+    /// Set on the GUI thread at shutdown, read by the worker before each build.
+    std::atomic<bool> m_stopping{false};
 };

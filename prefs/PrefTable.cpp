@@ -14,9 +14,13 @@ constexpr PrefRow countRow(PrefKey key, const char* name)
     return {.key = key, .name = name, .type = PrefType::Integer};
 }
 
-constexpr PrefRow flagRow(PrefKey key, const char* name, bool fallback = false)
+constexpr PrefRow flagRow(PrefKey key, const char* name, bool fallback = false, bool shapesOverlay = false)
 {
-    return {.key = key, .name = name, .type = PrefType::Bool, .fallback = fallback ? 1.0 : 0.0};
+    return {.key = key,
+            .name = name,
+            .type = PrefType::Bool,
+            .fallback = fallback ? 1.0 : 0.0,
+            .shapesOverlay = shapesOverlay};
 }
 
 constexpr PrefRow choiceRow(PrefKey key, const char* name, int count, bool clamped,
@@ -63,6 +67,7 @@ constexpr PrefRow kTable[] = {
     offsetRow(PrefKey::NotchHeightOffset, "korvel.notchHeightOffset"),
     offsetRow(PrefKey::NotchXOffset,      "korvel.notchXOffset"),
     flagRow(PrefKey::NotchHidden,      "korvel.notchHidden"),
+    flagRow(PrefKey::NotchAtScreenEdge, "korvel.notchAtScreenEdge", false, true),
     flagRow(PrefKey::StreakProtection, "korvel.streakProtection", true),
     flagRow(PrefKey::LeaderboardOptIn, "korvel.leaderboardOptIn", true),
     flagRow(PrefKey::PrivateMode,      "korvel.privateMode"),

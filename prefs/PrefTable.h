@@ -16,6 +16,7 @@ enum class PrefKey {
     NotchHeightOffset,
     NotchXOffset,
     NotchHidden,
+    NotchAtScreenEdge,
     StreakProtection,
     LeaderboardOptIn,
     PrivateMode,

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Writes the two pixel-art logo images (korvel-logo.png, korvel-logo-white.png) into resources/images, and the
-application icon (the coloured logo at 48, 128 and 256 pixels, and as SVG) into resources/icons/hicolor.
+"""Writes the pixel-art logo image (korvel-logo.png) and the tray icon (resources/images/tray, at the sizes panels ask
+for) into resources/images, and the application icon (the coloured logo at 48, 128 and 256 pixels, and as SVG) into
+resources/icons/hicolor.
 
 The mark is a 16 x 16 grid scaled to 64 x 64: a rounded block with a K cut out of it. The coloured logo is the
-cobalt block with a light K; the white one is the same silhouette in white on transparency, for the tray. The icons
-scale the same grid by whole numbers only, so every cell stays a crisp square.
+cobalt block with a light K. The tray icon is the same silhouette in white inside a dark outline one cell wide, so
+that it reads on light panels as well as on dark ones. The images scale the grid by whole numbers only, so every
+cell stays a crisp square.
 Run it again only to change the mark; the images are committed.
 """
 import os
@@ -32,13 +34,17 @@ MARK = [
 SCALE = 4
 
 
-def png(path, pixel, scale=SCALE):
-    size = len(MARK) * scale
+def png(path, pixel, scale=SCALE, grid=MARK, size=None):
+    cells = len(grid)
+    size = size or cells * scale
+    pad = (size - cells * scale) // 2
     rows = []
     for y in range(size):
         row = bytearray([0])
         for x in range(size):
-            row += bytes(pixel(MARK[y // scale][x // scale], x // scale, y // scale))
+            cx, cy = (x - pad) // scale, (y - pad) // scale
+            inside = 0 <= x - pad < cells * scale and 0 <= y - pad < cells * scale
+            row += bytes(pixel(grid[cy][cx], cx, cy) if inside else (0, 0, 0, 0))
         rows.append(bytes(row))
     raw = zlib.compress(b"".join(rows), 9)
 
@@ -58,8 +64,21 @@ def coloured(cell, x, y):
     return (244, 245, 242, 255) if inside else (0, 0, 0, 0)
 
 
-def white(cell, x, y):
-    return (255, 255, 255, 255) if cell == "#" else (0, 0, 0, 0)
+def outlined(grid):
+    # The mark with a border of one cell, and "o" on every empty cell that touches the mark (diagonals too).
+    cells = len(grid) + 2
+    padded = ["." * cells] + ["." + row + "." for row in grid] + ["." * cells]
+
+    def touches(x, y):
+        return any(0 <= x + dx < cells and 0 <= y + dy < cells and padded[y + dy][x + dx] == "#"
+                   for dx in (-1, 0, 1) for dy in (-1, 0, 1))
+
+    return ["".join(c if c == "#" else ("o" if touches(x, y) else ".") for x, c in enumerate(row))
+            for y, row in enumerate(padded)]
+
+
+def tray(cell, x, y):
+    return {"#": (255, 255, 255, 255), "o": (24, 26, 30, 255)}.get(cell, (0, 0, 0, 0))
 
 
 def svg(path, pixel):
@@ -86,7 +105,10 @@ def svg(path, pixel):
 resources = os.path.dirname(os.path.abspath(__file__))
 here = os.path.join(resources, "images")
 png(os.path.join(here, "korvel-logo.png"), coloured)
-png(os.path.join(here, "korvel-logo-white.png"), white)
+tray_folder = os.path.join(here, "tray")
+os.makedirs(tray_folder, exist_ok=True)
+for size, scale in ((18, 1), (24, 1), (36, 2), (48, 2), (72, 4)):
+    png(os.path.join(tray_folder, "korvel-tray-%d.png" % size), tray, scale, outlined(MARK), size)
 
 icons = os.path.join(resources, "icons", "hicolor")
 for size in (48, 128, 256):

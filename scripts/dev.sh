@@ -13,11 +13,14 @@ packages=(g++ cmake ninja-build pkg-config tzdata libsimdjson-dev libgtest-dev l
     qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core qtkeychain-qt6-dev libpq-dev
     libsecret-1-0 libsqlite3-dev libzstd-dev)
 # Only for the tests: an X server with a compositor, pointer control and screenshots for the overlay test; a
-# session bus with gnome-keyring for the keyring test; PostgreSQL for the leaderboard table and the test backend;
-# the validators of the installed desktop entry and AppStream metadata; clang with libFuzzer for the fuzz targets;
-# chromium for the leaderboard's web page.
-test_packages=(xvfb xauth x11-xserver-utils xdotool xcompmgr imagemagick trayer dbus gnome-keyring postgresql
-    desktop-file-utils appstream clang-14 libclang-rt-14-dev chromium)
+# window manager and a top panel that is also a tray host for the panel test; a headless Wayland compositor with
+# XWayland for the Wayland test; a session bus with gnome-keyring for the keyring test; PostgreSQL for the
+# leaderboard table and the test backend; chromium for the leaderboard's web page; the validators of the installed
+# desktop entry and AppStream metadata; the package tools, lintian and mmdebstrap for the Debian package and its
+# clean root; clang with libFuzzer for the fuzz targets.
+test_packages=(xvfb xauth x11-xserver-utils x11-utils xdotool xcompmgr imagemagick openbox trayer weston xwayland
+    dbus gnome-keyring postgresql chromium desktop-file-utils appstream dpkg-dev file lintian mmdebstrap clang-14
+    libclang-rt-14-dev)
 font_package=@proj-airi/font-departure-mono@0.10.2
 
 as_root() {

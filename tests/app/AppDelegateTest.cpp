@@ -4,6 +4,7 @@
 #include "prefs/Prefs.h"
 #include "tests/support/PrefsGuard.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitUntil.h"
 #include "ui/notch/NotchContentView.h"
 #include "ui/notch/NotchController.h"
 #include "ui/notch/NotchPanel.h"
@@ -38,6 +39,7 @@ protected:
     PrefsGuard guard;
     TempDir desktop;
     std::atomic<int> builds{0};
+    std::atomic<int> started{0};
     std::mutex gate;
     std::vector<QString> revealed;
 
@@ -45,6 +47,7 @@ protected:
     {
         AppEnvironment env;
         env.build = [this] {
+            ++started;
             const std::lock_guard<std::mutex> wait(gate);
             ++builds;
             return RefreshResult{sample(12345, 48, 5)};
@@ -211,14 +214,6 @@ TEST_F(AppDelegateTest, TheFlareReLaysOutTheExpandedOverlayAtOnce)
     EXPECT_EQ(notch->panel()->geometry(), notch->frameFor(true));
 }
 
-TEST_F(AppDelegateTest, AnAccentChosenInTheSettingsReachesTheOverlay)
-{
-    AppDelegate app(environment());
-    app.launch();
-    Prefs::setInteger(PrefKey::AccentTheme, static_cast<int>(AccentChoice::Cyan));
-    EXPECT_EQ(overlay(app).look.accent.name, QStringLiteral("Cyan"));
-}
-
 TEST_F(AppDelegateTest, OnlySignInCallbackURLsReachTheHandler)
 {
     AppEnvironment env = environment();
@@ -238,4 +233,27 @@ TEST_F(AppDelegateTest, OnlySignInCallbackURLsReachTheHandler)
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(app.settings()->window()->isVisible());
     EXPECT_EQ(app.settings()->accountControls().error->text(), QStringLiteral("Sign-in failed: code=a"));
+}
+
+TEST_F(AppDelegateTest, QuitLeavesABuildInProgressAndSavesTheFiguresShown)
+{
+    std::vector<int64_t> saved;
+    std::atomic<bool> flushed{false};
+    AppEnvironment env = environment();
+    env.flush = [&flushed] { flushed = true; };
+    env.saveStats = [&saved](const Stats& stats) { saved.push_back(stats.linesAdded); };
+    env.quitWaitMs = 0;
+    std::unique_lock<std::mutex> hold(gate);
+    {
+        AppDelegate app(std::move(env));
+        app.launch();
+        ASSERT_TRUE(waitUntil([this] { return started > 0; }));
+        app.apply(sample(7, 1, 1));
+        app.quit();
+        EXPECT_TRUE(app.workerBusyAtQuit());
+        EXPECT_EQ(saved, std::vector<int64_t>{7});
+        EXPECT_FALSE(flushed) << "the flush waits behind the build";
+        hold.unlock();
+    }
+    EXPECT_TRUE(flushed) << "a delegate that goes in order still writes what the builds left";
 }

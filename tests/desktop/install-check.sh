@@ -53,6 +53,7 @@ for size in 48 128 256; do
     [ "$w" = "$size" ] && [ "$h" = "$size" ] || fail "$icon is ${w}x$h"
 done
 grep -q '<svg' "$share/icons/hicolor/scalable/apps/korvel.svg" || fail "no scalable icon"
+gzip -dc "$share/man/man1/korvel.1.gz" | grep -q '^\.SH EXIT STATUS' || fail "no manual page korvel(1)"
 
 if [ "$failures" -gt 0 ]; then
     echo "install check: $failures checks failed"

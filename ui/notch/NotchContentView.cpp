@@ -85,6 +85,11 @@ double NotchContentView::rightWingWidth() const
     return std::max(rightStatWidth() + kWingTextPadding, minRightWingWidth);
 }
 
+double NotchContentView::minBodyWidth() const
+{
+    return kSpriteBoxInset + kSpriteBoxWidth + rightWingWidth();
+}
+
 QRectF NotchContentView::rightWingRect() const
 {
     const QRectF body = notchBody();

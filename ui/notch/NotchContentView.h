@@ -70,6 +70,8 @@ public:
     /// Width of the right wing: the text plus padding, at least minRightWingWidth.
     double rightWingWidth() const;
     static constexpr double minRightWingWidth = 66;
+    /// The narrowest notch body (the view without its flares) that shows the sprite and the right wing side by side.
+    double minBodyWidth() const;
 
     /// Draws the view into its bounds, starting from full transparency; with a clip set on p, only what the clip
     /// reaches.

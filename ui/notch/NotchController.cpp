@@ -40,6 +40,13 @@ double visibleX(double x, double width, const QRectF& screen)
     return std::clamp(x, screen.left() - width + kMinOnScreenWidth, screen.right() - kMinOnScreenWidth);
 }
 
+// What the desktop's panels leave of the screen; the whole screen when the desktop says nothing sensible.
+QRectF freeArea(const ScreenGeometry& screen)
+{
+    const QRectF free = screen.available.intersected(screen.frame);
+    return free.width() >= kMinOnScreenWidth && free.height() >= kMinOnScreenHeight ? free : screen.frame;
+}
+
 } // namespace
 
 NotchController::NotchController(std::function<std::vector<ScreenGeometry>()> screens)
@@ -49,6 +56,11 @@ NotchController::NotchController(std::function<std::vector<ScreenGeometry>()> sc
     present(std::nullopt, false);
     computeGeometry();
     m_panel->setGeometry(frameFor(false));
+    // A panel that starts after Korvel (both started at login), or a screen plugged in, moves the overlay.
+    ScreenInfo::onChange(this, [this] {
+        if (!content()->state().expanded)
+            relayout();
+    });
 }
 
 // Out of line: the header only declares NotchPanel.
@@ -96,7 +108,7 @@ void NotchController::computeGeometry()
     // The list starts with the primary screen, which stands in for the main one.
     const std::vector<ScreenGeometry> screens = m_screens();
     if (!screens.empty())
-        m_screenFrame = screens.front().frame;
+        m_screen = screens.front();
 }
 
 QRect NotchController::frameFor(bool expanded) const
@@ -105,23 +117,24 @@ QRect NotchController::frameFor(bool expanded) const
     double base = expandedWidth;
     double height = expandedHeight;
     if (!expanded) {
-        // The panel widens only when the right-hand value needs more than the narrowest wing.
+        // The panel widens only when the right-hand value needs more than the narrowest wing, and never gets so
+        // narrow that the sprite runs into the right wing's figure.
         const double extra = content()->rightWingWidth() - NotchContentView::minRightWingWidth;
-        base = collapsedWidth + static_cast<double>(Prefs::integer(PrefKey::NotchWidthOffset)) + extra;
+        base = std::max(collapsedWidth + static_cast<double>(Prefs::integer(PrefKey::NotchWidthOffset)) + extra,
+                        content()->minBodyWidth());
         height =
             std::max(NotchContentView::collapsedH + static_cast<double>(Prefs::integer(PrefKey::NotchHeightOffset)),
                      kMinCollapsedHeight);
     }
     double width = base + 2 * flare;
-    if (m_screenFrame) {
-        width = visibleSize(width, kMinOnScreenWidth, m_screenFrame->width());
-        height = visibleSize(height, kMinOnScreenHeight, m_screenFrame->height());
-    }
-    const double centreX = m_screenFrame ? m_screenFrame->center().x() : 0;
-    double x = centreX - width / 2 + static_cast<double>(Prefs::integer(PrefKey::NotchXOffset));
-    if (m_screenFrame)
-        x = visibleX(x, width, *m_screenFrame);
-    const double top = m_screenFrame ? m_screenFrame->top() : 0;
+    const double dx = static_cast<double>(Prefs::integer(PrefKey::NotchXOffset));
+    if (!m_screen)
+        return QRect(qRound(-width / 2 + dx), 0, qRound(width), qRound(height));
+    const QRectF free = freeArea(*m_screen);
+    const double top = Prefs::flag(PrefKey::NotchAtScreenEdge) ? m_screen->frame.top() : free.top();
+    width = visibleSize(width, kMinOnScreenWidth, free.width());
+    height = visibleSize(height, kMinOnScreenHeight, free.bottom() - top);
+    const double x = visibleX(m_screen->frame.center().x() - width / 2 + dx, width, free);
     return QRect(qRound(x), qRound(top), qRound(width), qRound(height));
 }
 

@@ -48,8 +48,9 @@ public:
 
     /// Chooses the screen and the notch position on it; leaves everything as it was when there is no screen.
     void computeGeometry();
-    /// The panel's frame in either state, with the current preferences applied; whatever the offsets, at least
-    /// 40 x 16 pixels of it stay on the chosen screen.
+    /// The panel's frame in either state, with the current preferences applied: centred on the chosen screen and
+    /// hanging from the lower edge of a panel along its top (or from the screen's very top, as the user may choose);
+    /// whatever the offsets, at least 40 x 16 pixels of it stay in the part of the screen that panels leave free.
     QRect frameFor(bool expanded) const;
     /// Shows the current preferences and moves the panel to the frame of its current state at once.
     void relayout();
@@ -70,7 +71,7 @@ private:
     std::function<std::vector<ScreenGeometry>()> m_screens;
     std::unique_ptr<NotchPanel> m_panel;
     /// The chosen screen; absent until one was found.
-    std::optional<QRectF> m_screenFrame;
+    std::optional<ScreenGeometry> m_screen;
     bool m_hidden = false;
     QPointer<QPropertyAnimation> m_animation;
 };

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -86,6 +87,7 @@ const Row kForm[] = {
     {Kind::Choice, "Right stat", PrefKey::WingStat},
     {Kind::Choice, "Left sprite", PrefKey::SpriteKind, nullptr, false, spriteNames},
     {Kind::Choice, "Accent color", PrefKey::AccentTheme, nullptr, false, accentNames},
+    {Kind::Check, "Hang from the very top of the screen", PrefKey::NotchAtScreenEdge},
     {Kind::Header, "Card"},
     {Kind::Choice, "Card style", PrefKey::CardBackground},
     {Kind::Header, "Notch shape & alignment"},
@@ -103,6 +105,20 @@ const Row kForm[] = {
     {Kind::Check, "Keep figures of deleted logs", PrefKey::ForgetDeletedLogs, nullptr, true},
 };
 
+// Styles that open a drop-down list as a menu (Fusion does) give it the palette of menus, light in a light desktop
+// theme, whatever the palette of its box; opened as a plain list, it takes the dark palette of the window.
+class ListPopupStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == QStyle::SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 QPushButton* makeStepButton(const QString& title, const QString& name)
 {
     auto* button = new QPushButton(title);
@@ -113,7 +129,8 @@ QPushButton* makeStepButton(const QString& title, const QString& name)
 } // namespace
 
 SettingsWindowController::SettingsWindowController(StartAtLogin startAtLogin)
-    : m_startAtLogin(std::move(startAtLogin)), m_window(std::make_unique<QWidget>()), m_poster(this)
+    : m_startAtLogin(std::move(startAtLogin)), m_listStyle(std::make_unique<ListPopupStyle>()),
+      m_window(std::make_unique<QWidget>()), m_poster(this)
 {
     Font::registerFont();
     buildWindow();
@@ -234,6 +251,7 @@ SettingsWindowController::Control SettingsWindowController::addChoice(SettingsFo
         Prefs::setInteger(key, index);
         changed();
     });
+    control.popup->setStyle(m_listStyle.get());
     form.row(QString::fromUtf8(row.title), control.popup);
     return control;
 }

@@ -18,6 +18,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QScrollArea;
+class QStyle;
 class QWidget;
 class SettingsForm;
 struct SettingsFormRow;
@@ -121,6 +122,8 @@ private:
 
     StartAtLogin m_startAtLogin;
     SettingsAccount m_account;
+    /// The style of the drop-down lists; it outlives the window, whose boxes use it until they go.
+    std::unique_ptr<QStyle> m_listStyle;
     std::unique_ptr<QWidget> m_window;
     QScrollArea* m_scroll = nullptr;
     QWidget* m_content = nullptr;

@@ -7,16 +7,22 @@
 #include "ui/notch/NotchPanel.h"
 
 #include <QPropertyAnimation>
-#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
+
+// A screen whose desktop panels take the given bands off its top and left edges.
+ScreenGeometry screen(QRectF frame, double topPanel = 0, double leftPanel = 0)
+{
+    return {frame, frame.adjusted(leftPanel, topPanel, 0, 0)};
+}
 
 class NotchControllerTest : public ::testing::Test
 {
 protected:
     PrefsGuard guard;
-    NotchController notch{[] { return std::vector<ScreenGeometry>{{QRectF(0, 0, 1440, 900)}}; }};
+    std::vector<ScreenGeometry> screens{screen(QRectF(0, 0, 1440, 900))};
+    NotchController notch{[this] { return screens; }};
 
     QRect collapsed()
     {
@@ -45,6 +51,33 @@ TEST_F(NotchControllerTest, ALongFigureWidensTheCollapsedPanel)
     stats.cost = 123456789; // "$123456.8k"
     notch.present(stats, false);
     EXPECT_GT(notch.panel()->geometry().width(), width + 20);
+}
+
+TEST_F(NotchControllerTest, HangsFromTheLowerEdgeOfATopPanelOnThePrimaryScreen)
+{
+    const QRectF small(0, 0, 1440, 900);
+    const QRectF large(1440, 0, 2560, 1440);
+    const struct
+    {
+        std::vector<ScreenGeometry> screens;
+        QPoint topLeft;
+        const char* what;
+    } cases[] = {
+        {{screen(small)}, {630, 0}, "no panel"},
+        {{screen(small, 32)}, {630, 32}, "a top bar"},
+        {{screen(small, 0, 64)}, {630, 0}, "a dock on the left leaves the overlay at the screen's centre"},
+        {{{small, small.adjusted(0, 0, 0, -48)}}, {630, 0}, "a bottom panel"},
+        {{screen(large, 27), screen(small)}, {2630, 27}, "the primary screen right of the second"},
+        {{screen(small), screen(large, 40)}, {630, 0}, "a panel on the second screen only"},
+    };
+    for (const auto& c : cases) {
+        screens = c.screens;
+        EXPECT_EQ(collapsed(), QRect(c.topLeft, QSize(180, 32))) << c.what;
+        EXPECT_EQ(notch.frameFor(true).top(), c.topLeft.y()) << c.what;
+    }
+    screens = {screen(large, 27)};
+    Prefs::setFlag(PrefKey::NotchAtScreenEdge, true);
+    EXPECT_EQ(collapsed().topLeft(), QPoint(2630, 0)) << "hung from the very top when the user asks";
 }
 
 TEST_F(NotchControllerTest, WithoutAScreenThePanelStaysAtTheOrigin)
@@ -77,25 +110,31 @@ TEST_F(NotchControllerTest, HoverAnimatesToTheExpandedFrameOnlyOnAChange)
     EXPECT_FALSE(notch.animating());
 }
 
-TEST_F(NotchControllerTest, ExtremeSizesStayOnTheScreen)
+TEST_F(NotchControllerTest, ExtremeSizesStayOnTheScreenBelowItsPanel)
 {
+    screens = {screen(QRectF(0, 0, 1440, 900), 32)};
+    notch.present(sampleStats(), false);
+    Prefs::setInteger(PrefKey::WingStat, static_cast<int>(WingFigure::Streak));
+    Prefs::setInteger(PrefKey::NotchWidthOffset, -80);
+    const QRect narrowest = collapsed();
+    const QRect wing = notch.content()->rightWingRect().toAlignedRect();
+    EXPECT_LE(notch.content()->spriteRect().right(), wing.left()) << "the sprite stays clear of the right wing";
     Prefs::setInteger(PrefKey::NotchWidthOffset, -1000);
-    EXPECT_EQ(collapsed().width(), 40) << "no narrower than 40";
-    Prefs::setReal(PrefKey::NotchFlare, std::nan(""));
-    EXPECT_EQ(collapsed().width(), 40) << "a flare that is no number counts as the narrowest";
+    EXPECT_EQ(collapsed(), narrowest) << "no narrower than both wings whole";
     Prefs::setInteger(PrefKey::NotchWidthOffset, 100000);
     Prefs::setInteger(PrefKey::NotchHeightOffset, 100000);
-    EXPECT_EQ(collapsed(), QRect(0, 0, 1440, 900)) << "no larger than the screen";
+    EXPECT_EQ(collapsed(), QRect(0, 32, 1440, 868)) << "no larger than what the panel leaves";
     Prefs::setInteger(PrefKey::NotchHeightOffset, -1000);
     EXPECT_EQ(collapsed().height(), 20) << "no lower than 20";
 }
 
-TEST_F(NotchControllerTest, AnOffsetFarOutLeavesAGrabbablePartOnTheScreen)
+TEST_F(NotchControllerTest, AnOffsetFarOutLeavesAGrabbablePartBesideTheDock)
 {
+    screens = {screen(QRectF(0, 0, 1440, 900), 0, 64)};
     Prefs::setInteger(PrefKey::NotchXOffset, 5000);
     EXPECT_EQ(collapsed().left(), 1400);
     EXPECT_EQ(notch.frameFor(true).left(), 1400);
     Prefs::setInteger(PrefKey::NotchXOffset, -5000);
-    EXPECT_EQ(collapsed().right(), 39);
+    EXPECT_EQ(collapsed().right(), 64 + 39);
     EXPECT_EQ(Prefs::integer(PrefKey::NotchXOffset), -5000) << "the stored value stays as the user set it";
 }

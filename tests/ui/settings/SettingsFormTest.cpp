@@ -2,9 +2,11 @@
 #include "tests/support/TempDir.h"
 #include "ui/settings/SettingsWindowController.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -103,9 +105,15 @@ TEST_F(SettingsFormTest, FlareStopsAtFortyAndResetRestoresTheShapeWithOneChange)
     EXPECT_FALSE(Prefs::has(PrefKey::NotchFlare) || Prefs::has(PrefKey::NotchRound));
 }
 
-TEST_F(SettingsFormTest, EveryPopupChoiceIsOneWriteAndOneReport)
+TEST_F(SettingsFormTest, EveryPopupChoiceIsOneWriteAndOneReportInADarkList)
 {
     for (const PrefKey key : {PrefKey::WingStat, PrefKey::SpriteKind, PrefKey::AccentTheme, PrefKey::CardBackground}) {
+        QComboBox* popup = settings.popup(key);
+        popup->showPopup();
+        const QImage list = popup->view()->window()->grab().toImage();
+        popup->hidePopup();
+        const QColor corner = list.pixelColor(list.width() / 2, list.height() - 3);
+        EXPECT_LT(corner.value(), 80) << Prefs::row(key).name << " opens a light list: " << corner.name().toStdString();
         changes = 0;
         QTest::keyClick(settings.popup(key), Qt::Key_Down);
         QTest::keyClick(settings.popup(key), Qt::Key_Down);
