@@ -49,12 +49,12 @@ std::optional<std::string> argumentAfter(const std::vector<std::string>& args, c
     return *std::next(it);
 }
 
+} // namespace
+
 bool wantsJson(const Invocation& invocation)
 {
     return std::find(invocation.args.begin() + 1, invocation.args.end(), "--json") != invocation.args.end();
 }
-
-} // namespace
 
 Invocation parse(const std::vector<std::string>& args)
 {

@@ -42,6 +42,9 @@ namespace CommandLine {
 /// Chooses the command for the whole argument vector (program path included, compared like the rest).
 Invocation parse(const std::vector<std::string>& args);
 
+/// True when "--json" follows the program path anywhere on the line.
+bool wantsJson(const Invocation& invocation);
+
 /// True for an argument that names a command.
 bool isCommandFlag(const std::string& arg);
 

@@ -9,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <algorithm>
 #include <future>
 #include <unistd.h>
 
@@ -46,11 +45,6 @@ QJsonValue standing(const std::optional<BoardStanding>& me)
     return QJsonObject{{"rank", static_cast<qint64>(me->rank)},
                        {"of", static_cast<qint64>(me->of)},
                        {"value", static_cast<qint64>(me->value)}};
-}
-
-bool wantsJson(const Invocation& invocation)
-{
-    return std::find(invocation.args.begin() + 1, invocation.args.end(), "--json") != invocation.args.end();
 }
 
 } // namespace
@@ -91,7 +85,7 @@ void printJson(const Leaderboard& board, std::ostream& out)
 int run(const Invocation& invocation, std::ostream& out, std::ostream& err)
 {
     const auto app = ensureCoreApplication();
-    const bool json = wantsJson(invocation);
+    const bool json = CommandLine::wantsJson(invocation);
     if (Prefs::flag(PrefKey::PrivateMode)) {
         if (json)
             out << "{\n    \"privateMode\": true,\n    \"version\": 1\n}\n";

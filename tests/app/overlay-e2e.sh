@@ -7,20 +7,12 @@ set -euo pipefail
 
 korvel=$1
 out=$2
-for tool in Xvfb xdotool xsetroot xcompmgr; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool not installed"; exit 77; }
-done
+source "$(dirname "${BASH_SOURCE[0]}")/e2e-lib.sh"
+require_tools Xvfb xdotool xsetroot xcompmgr
 [ -x /usr/bin/convert ] && [ -x /usr/bin/import ] || { echo "skipped: ImageMagick not installed"; exit 77; }
 
 mkdir -p "$out"
-home=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$home"
-}
-trap cleanup EXIT
+home=$scratch
 
 mkdir -p "$home/.claude/projects/demo"
 printf '%s\n' \
@@ -37,13 +29,11 @@ xcompmgr -n >/dev/null 2>&1 &
 pids+=($!)
 
 rgb() { /usr/bin/convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
-failures=0
 expect() { # shot x y colour what
     local got
     got=$(rgb "$1" "$2" "$3")
     if [ "$got" != "$4" ]; then
-        echo "FAIL $5: pixel ($2,$3) of $(basename "$1") is $got, expected $4"
-        failures=$((failures + 1))
+        fail "$5: pixel ($2,$3) of $(basename "$1") is $got, expected $4"
     fi
 }
 expectBlue() { # shot x y what
@@ -51,8 +41,7 @@ expectBlue() { # shot x y what
     got=$(rgb "$1" "$2" "$3")
     IFS=, read -r r g b <<<"$got"
     if [ "$b" -lt 150 ] || [ "$r" -gt 130 ]; then
-        echo "FAIL $4: pixel ($2,$3) of $(basename "$1") is $got, expected the accent blue"
-        failures=$((failures + 1))
+        fail "$4: pixel ($2,$3) of $(basename "$1") is $got, expected the accent blue"
     fi
 }
 shoot() { /usr/bin/import -window root "$out/$1"; }
@@ -105,26 +94,19 @@ expect "$out/collapsed-again.png" 720 16 $black "collapsed body again"
 # A second start leaves at once and shows no second overlay.
 if ! HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home QT_QPA_PLATFORM=xcb \
     timeout 10 "$korvel" >/dev/null 2>&1; then
-    echo "FAIL a second instance did not leave at once with status 0"
-    failures=$((failures + 1))
+    fail "a second instance did not leave at once with status 0"
 fi
 
 # --debug writes one line per refresh.
 if ! grep -qE '^\[korvel\] refresh @ [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} \+0000 score=[0-9]+ todayLines=[0-9]+$' "$out/korvel.log"; then
-    echo "FAIL no refresh line from --debug in korvel.log"
-    failures=$((failures + 1))
+    fail "no refresh line from --debug in korvel.log"
 fi
 
 # The end of the session (SIGTERM) ends the application in order.
 kill -TERM "$korvelPid"
 for _ in $(seq 50); do kill -0 "$korvelPid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$korvelPid" 2>/dev/null; then
-    echo "FAIL korvel still running 5 s after SIGTERM"
-    failures=$((failures + 1))
+    fail "korvel still running 5 s after SIGTERM"
 fi
 
-if [ "$failures" -gt 0 ]; then
-    echo "overlay end to end: $failures checks failed (screenshots in $out)"
-    exit 1
-fi
-echo "overlay end to end: all checks passed (screenshots in $out)"
+finish "overlay end to end" "the screenshots in $out"

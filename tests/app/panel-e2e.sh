@@ -8,31 +8,12 @@ set -euo pipefail
 
 korvel=$1
 out=$2
-for tool in Xvfb openbox trayer xdotool xprop; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool not installed"; exit 77; }
-done
+source "$(dirname "${BASH_SOURCE[0]}")/e2e-lib.sh"
+require_tools Xvfb openbox trayer xdotool xprop
 [ -x /usr/bin/import ] && [ -x /usr/bin/convert ] || { echo "skipped: ImageMagick not installed"; exit 77; }
 
 mkdir -p "$out"
-home=$(mktemp -d)
-chmod 700 "$home"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$home"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL $*"
-    failures=$((failures + 1))
-}
-poll() { # command...: retries for up to 10 s until it succeeds
-    for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
-    return 1
-}
+home=$scratch
 
 display=":$((50 + RANDOM % 200))"
 Xvfb "$display" -screen 0 1440x900x24 -nolisten tcp >/dev/null 2>&1 &
@@ -82,8 +63,4 @@ else
     /usr/bin/import -window root "$out/menu.png"
 fi
 
-if [ "$failures" -gt 0 ]; then
-    echo "panel end to end: $failures checks failed (screenshots in $out)"
-    exit 1
-fi
-echo "panel end to end: all checks passed (screenshots in $out)"
+finish "panel end to end" "the screenshots in $out"

@@ -8,26 +8,13 @@ set -euo pipefail
 
 korvel=$1
 out=$2
-for tool in weston Xwayland xdotool; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool not installed"; exit 77; }
-done
+source "$(dirname "${BASH_SOURCE[0]}")/e2e-lib.sh"
+require_tools weston Xwayland xdotool
 
 mkdir -p "$out"
-session=$(mktemp -d)
-chmod 700 "$session"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$session"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL $*"
-    failures=$((failures + 1))
-}
+# The display is read from weston's log: one left by an earlier run would name it before this weston listens.
+rm -f "$out/weston.log"
+session=$scratch
 
 XDG_RUNTIME_DIR=$session weston --backend=headless-backend.so --xwayland --socket=wayland-korvel --width=1440 \
     --height=900 --idle-time=0 --log="$out/weston.log" >/dev/null 2>&1 &
@@ -72,8 +59,4 @@ message=$(desktop env -u DISPLAY timeout 10 "$korvel" 2>&1 >/dev/null) || status
 [ "$status" = 1 ] && grep -q 'no XWayland' <<<"$message" ||
     fail "with WAYLAND_DISPLAY alone korvel ended with status $status and said: $message"
 
-if [ "$failures" -gt 0 ]; then
-    echo "Wayland end to end: $failures checks failed (logs in $out)"
-    exit 1
-fi
-echo "Wayland end to end: all checks passed (logs in $out)"
+finish "Wayland end to end" "the logs in $out"
