@@ -21,7 +21,7 @@ printf '%s\n' \
     >"$home/.claude/projects/demo/s.jsonl"
 
 display=":$((50 + RANDOM % 200))"
-Xvfb "$display" -screen 0 1440x900x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1440x900x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=$display
 for _ in $(seq 50); do xsetroot -solid '#808080' 2>/dev/null && break; sleep 0.1; done

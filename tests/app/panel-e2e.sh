@@ -16,13 +16,14 @@ mkdir -p "$out"
 home=$scratch
 
 display=":$((50 + RANDOM % 200))"
-Xvfb "$display" -screen 0 1440x900x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1440x900x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=$display
 poll xprop -root >/dev/null 2>&1 || { echo "FAIL Xvfb did not start"; exit 1; }
 openbox >/dev/null 2>&1 &
 pids+=($!)
-poll sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' || { echo "FAIL openbox did not start"; exit 1; }
+# openbox writes the work area last as it starts; a panel mapped before that may never be managed.
+poll sh -c 'xprop -root _NET_WORKAREA | grep -q CARDINAL' || { echo "FAIL openbox did not start"; exit 1; }
 trayer --edge top --align right --widthtype request --height 24 --SetDockType true --SetPartialStrut true \
     >/dev/null 2>&1 &
 pids+=($!)
