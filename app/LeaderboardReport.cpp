@@ -15,19 +15,6 @@
 namespace LeaderboardReport {
 namespace {
 
-struct ListRow
-{
-    const char* title;
-    const char* key;
-    const BoardList Leaderboard::*list;
-};
-
-constexpr ListRow kLists[] = {
-    {"Score", "score", &Leaderboard::score},
-    {"Lines this week", "week", &Leaderboard::week},
-    {"Lines today", "today", &Leaderboard::today},
-};
-
 std::string ownLine(const BoardList& list, bool signedIn)
 {
     if (!signedIn)
@@ -53,7 +40,7 @@ void printText(const Leaderboard& board, bool signedIn, std::ostream& out)
 {
     const bool colour = ::isatty(STDOUT_FILENO) && !std::getenv("NO_COLOR");
     bool first = true;
-    for (const ListRow& row : kLists) {
+    for (const Leaderboard::ListRow& row : Leaderboard::kLists) {
         const BoardList& list = board.*row.list;
         out << (first ? "" : "\n") << row.title << " (" << TableFormat::count(list.of) << " on the list)\n";
         first = false;
@@ -69,7 +56,7 @@ void printText(const Leaderboard& board, bool signedIn, std::ostream& out)
 void printJson(const Leaderboard& board, std::ostream& out)
 {
     QJsonObject json{{"version", 1}};
-    for (const ListRow& row : kLists) {
+    for (const Leaderboard::ListRow& row : Leaderboard::kLists) {
         const BoardList& list = board.*row.list;
         QJsonArray top;
         for (const BoardEntry& entry : list.top)

@@ -74,14 +74,23 @@ std::optional<BoardList> list(const QJsonValue& value)
 
 } // namespace
 
+const Leaderboard::ListRow Leaderboard::kLists[3] = {
+    {"Score", "score", &Leaderboard::score},
+    {"Lines this week", "week", &Leaderboard::week},
+    {"Lines today", "today", &Leaderboard::today},
+};
+
 std::optional<Leaderboard> Leaderboard::fromJson(const QByteArray& json)
 {
     const QJsonDocument doc = QJsonDocument::fromJson(json);
-    const QJsonObject o = doc.object();
-    auto score = list(o.value(QStringLiteral("score")));
-    auto week = list(o.value(QStringLiteral("week")));
-    auto today = list(o.value(QStringLiteral("today")));
-    if (!doc.isObject() || !score || !week || !today)
+    if (!doc.isObject())
         return std::nullopt;
-    return Leaderboard{std::move(*score), std::move(*week), std::move(*today)};
+    Leaderboard board;
+    for (const ListRow& row : kLists) {
+        auto read = list(doc.object().value(QLatin1String(row.key)));
+        if (!read)
+            return std::nullopt;
+        board.*row.list = std::move(*read);
+    }
+    return board;
 }

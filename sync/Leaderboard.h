@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/PublicProfile.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -41,8 +43,17 @@ struct BoardList
 struct Leaderboard
 {
     static constexpr int kTopCount = 10;
-    /// The longest name shown; longer ones are cut with an ellipsis.
-    static constexpr int kNameLength = 39;
+    /// The longest name shown, as the profiles table takes it; longer ones are cut with an ellipsis.
+    static constexpr int kNameLength = PublicProfile::kNameLength;
+
+    /// The three lists in the order readers show them: a title, the JSON key, the member.
+    struct ListRow
+    {
+        const char* title;
+        const char* key;
+        BoardList Leaderboard::*list;
+    };
+    static const ListRow kLists[3];
 
     BoardList score;
     BoardList week;

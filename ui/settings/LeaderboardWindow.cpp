@@ -73,7 +73,7 @@ QWidget* LeaderboardWindow::makeColumn(int list)
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(kCellGap);
     auto* heading = DarkLook::label();
-    heading->setText(QString::fromLatin1(kTitles[list]));
+    heading->setText(QString::fromLatin1(Leaderboard::kLists[list].title));
     DarkLook::style(heading, 13, Theme::blue());
     grid->addWidget(heading, 0, 0, 1, 3);
     // Ranks of a top ten and figures up to tens of millions always fit; a long name is cut with an ellipsis.
@@ -124,11 +124,8 @@ void LeaderboardWindow::setContent(const LeaderboardContent& content)
     }
     // Private mode shows no board at all, not even one read before it was turned on.
     const bool showBoard = content.board && content.state != State::PrivateMode;
-    const BoardList* lists[3] = {nullptr, nullptr, nullptr};
-    if (showBoard)
-        lists[0] = &content.board->score, lists[1] = &content.board->week, lists[2] = &content.board->today;
     for (int i = 0; i < 3; ++i)
-        showList(m_columns[i], lists[i]);
+        showList(m_columns[i], showBoard ? &(*content.board.*Leaderboard::kLists[i].list) : nullptr);
 }
 
 void LeaderboardWindow::showList(Column& column, const BoardList* list) const

@@ -36,8 +36,6 @@ class LeaderboardWindow : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr const char* kTitles[3] = {"Score", "Lines this week", "Lines today"};
-
     LeaderboardWindow();
 
     void setContent(const LeaderboardContent& content);
