@@ -4,12 +4,10 @@
 #include "app/AccountWiring.h"
 
 #include "app/AppDelegate.h"
-#include "tests/support/PostgresServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/sync/AccountFixture.h"
 #include "ui/settings/SettingsWindowController.h"
 
-#include <QCheckBox>
 #include <QDate>
 #include <QLabel>
 #include <QPushButton>
@@ -150,29 +148,4 @@ TEST_F(AccountWiringTest, SyncNowSendsTheRowOrShowsEachFailure)
     auth->signOut();
     EXPECT_EQ(syncNow(), QStringLiteral("Sync failed: Not signed in"));
     EXPECT_EQ(status(), QStringLiteral("Not signed in"));
-}
-
-TEST_F(AccountWiringTest, LeavingTheBoardRemovesTheRowAndRejoiningBringsItBack)
-{
-    PostgresServer database;
-    if (!database.running())
-        GTEST_SKIP() << "no PostgreSQL: " << database.problem();
-    ASSERT_EQ(database.createScoresTable(KORVEL_SOURCE_DIR, {kAda.id}), "");
-    TestBackend board(&database);
-    storedSession(kAda, 3600, &board);
-    launch(account(board));
-    const auto rows = [&] { return QString::fromStdString(database.sql("select count(*) from public.scores").value); };
-    ASSERT_EQ(syncNow(), QString());
-    EXPECT_EQ(rows(), QStringLiteral("1"));
-
-    QCheckBox* join = app->settings()->checkBox(PrefKey::LeaderboardOptIn);
-    join->click();
-    EXPECT_EQ(controls().lastSync->text(), QStringLiteral("Not on the leaderboard"));
-    EXPECT_TRUE(shows(rows, QStringLiteral("0")));
-    EXPECT_TRUE(shows([&] { return QString::number(Prefs::has(PrefKey::LastSyncDate)); }, QStringLiteral("0")));
-
-    join->click();
-    EXPECT_EQ(controls().lastSync->text(), QStringLiteral("Not synced yet"));
-    ASSERT_EQ(syncNow(), QString());
-    EXPECT_EQ(rows(), QStringLiteral("1"));
 }

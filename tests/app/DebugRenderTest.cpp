@@ -34,13 +34,6 @@ TEST_F(DebugRenderTest, TheCardIsWrittenAtItsSize)
     EXPECT_EQ(QImage(QString::fromStdString(card)).size(), QSize(1200, 630));
 }
 
-TEST_F(DebugRenderTest, TheSpritesAreWrittenAtTheirSize)
-{
-    const QImage strip = render("--sprites", "wrote sprite filmstrip (6 sprites x 4 frames) to ");
-    EXPECT_EQ(strip.size(), QSize(652, 334));
-    EXPECT_EQ(QColor(strip.pixel(10 + 158 * 3 + 79, 22 + 54 * 5 + 16)), QColor(Qt::black)) << "the last notch body";
-}
-
 TEST_F(DebugRenderTest, NotchViewsFollowTheFlarePreference)
 {
     const QImage view = render("--notchview", "wrote notch silhouette + 4x corner zoom to ");
@@ -65,10 +58,4 @@ TEST_F(DebugRenderTest, APictureThatCannotBeWrittenIsAnError)
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.out, "");
     EXPECT_NE(failed.err.find("korvel: could not write " + path + ": "), std::string::npos) << failed.err;
-}
-
-TEST_F(DebugRenderTest, DefaultPathsFollowALastFlag)
-{
-    EXPECT_EQ(korvel(home, {"--stats-dir", "x", "--notchview"}).out,
-              "wrote notch silhouette + 4x corner zoom to /tmp/korvel-notchview.png\n");
 }
